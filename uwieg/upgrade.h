@@ -1,0 +1,43 @@
+// The upgrade offer and stream: 'Z' header, 'Y' per block, 'y' the reader's entry, 'z' finish,
+// then a 1000 ms wait and a new connection.
+#pragma once
+
+#include <cstdint>
+
+#include "uwieg/device.h"
+#include "uwieg/dialogs.h"
+#include "uwieg/image.h"
+
+namespace uwieg {
+
+inline constexpr const char* kUpgradeQuestion =
+    "    Czytnik zawiera nieaktualne oprogramowanie.\n"
+    "    Wykonać upgrade oprogramowania czytnika?";
+inline constexpr const char* kUpgradeCaption = "Upgrade";
+inline constexpr const char* kBadImageText = "Błąd pliku upgrade.";
+inline constexpr std::uint32_t kAfterUpgradeMs = 1000;
+
+// What the sequence shows; the window implements it with its label and progress bar.
+class UpgradeView {
+public:
+    virtual ~UpgradeView() = default;
+    virtual void SetUpgradeLabelVisible(bool visible) = 0;
+    virtual void SetProgressMaximum(int maximum) = 0;
+    virtual void SetProgressPosition(int position) = 0;
+    virtual void SetProgressVisible(bool visible) = 0;
+    // The reader was connected again after the upgrade; show its new identity.
+    virtual void ReaderReconnected() = 0;
+};
+
+void UpgrHeader(UWiegDev& dev, const UpgradeImage& image);
+void UpgrBlock(UWiegDev& dev, std::uint16_t index, const UpgradeImage& image);
+void UpgrEntry(UWiegDev& dev, const UpgradeImage& image);
+void UpgrFinish(UWiegDev& dev);
+
+// Offers and runs the upgrade when `image` is newer than the connected reader's firmware.
+// Failures of the commands (UWiegErr, WUsbErr) leave to the caller.
+void UpgrCheck(UWiegDev& dev, const UpgradeImage& image, Dialogs& dialogs, UpgradeView& view);
+// The same with the built-in image for the reader's type (nothing for other types).
+void UpgrCheck(UWiegDev& dev, Dialogs& dialogs, UpgradeView& view);
+
+}  // namespace uwieg

@@ -1,0 +1,46 @@
+// The clock seam: wall time with millisecond resolution and a sleep of the calling thread.
+// Tests use FakeClock, whose Sleep advances time, so waits and time-outs are exact and instant.
+#pragma once
+
+#include <cstdint>
+
+namespace wusb {
+
+struct TimeStamp {
+    std::int32_t seconds = 0;
+    std::uint16_t milliseconds = 0;  // 0..999
+};
+
+class Clock {
+public:
+    virtual ~Clock() = default;
+    virtual TimeStamp Now() = 0;
+    virtual void Sleep(std::uint32_t milliseconds) = 0;
+};
+
+class SystemClock final : public Clock {
+public:
+    TimeStamp Now() override;
+    void Sleep(std::uint32_t milliseconds) override;
+};
+
+class FakeClock final : public Clock {
+public:
+    explicit FakeClock(TimeStamp start = {1'000'000, 0}) : now_(start) {}
+    TimeStamp Now() override { return now_; }
+    void Sleep(std::uint32_t milliseconds) override;
+    // Moves time by a signed amount (negative: the clock goes back).
+    void Advance(std::int64_t milliseconds);
+    void Set(TimeStamp t) { now_ = t; }
+    // Total of all Sleep calls so far, for asserting on waits.
+    std::uint64_t slept() const { return slept_; }
+
+private:
+    TimeStamp now_;
+    std::uint64_t slept_ = 0;
+};
+
+// Milliseconds from `from` to `to` (negative when `to` lies before `from`).
+std::int64_t ElapsedMs(TimeStamp from, TimeStamp to);
+
+}  // namespace wusb
