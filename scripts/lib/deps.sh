@@ -1,0 +1,37 @@
+# Installs the Debian packages a script needs when any is missing (root; apt-get update once).
+# Sourced by the scripts in scripts/.
+
+# Everything to build and run the programs.
+TRELVO_BUILD_PACKAGES=(
+    g++ cmake ninja-build pkg-config
+    qt6-base-dev libusb-1.0-0-dev
+    fonts-dejavu-core fonts-wine
+)
+# What the test suite needs on top: GoogleTest, the USB emulation, a headless X server for
+# screenshots, the Windows cross toolchain and Wine.
+TRELVO_TEST_PACKAGES=(
+    googletest libgtest-dev libgmock-dev
+    umockdev libumockdev-dev libglib2.0-dev libudev-dev
+    xvfb xauth x11-utils imagemagick
+    g++-mingw-w64-x86-64-posix wine
+)
+
+trelvo_missing_packages() {
+    local pkg
+    for pkg in "$@"; do
+        dpkg-query -W -f='${Status}\n' "$pkg" 2>/dev/null | grep -q '^install ok installed$' ||
+            echo "$pkg"
+    done
+}
+
+trelvo_ensure_packages() {
+    local missing
+    missing=$(trelvo_missing_packages "$@")
+    [ -z "$missing" ] && return 0
+    echo "Installing missing packages:" $missing
+    local sudo=""
+    [ "$(id -u)" -ne 0 ] && sudo="sudo"
+    $sudo apt-get update -q
+    # shellcheck disable=SC2086
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends $missing
+}
