@@ -1,0 +1,51 @@
+#include "wusb/clock.h"
+
+#include <chrono>
+#include <thread>
+
+namespace wusb {
+
+namespace {
+
+constexpr std::int64_t kMsPerSecond = 1000;
+
+std::int64_t ToMs(TimeStamp t) {
+    return std::int64_t{t.seconds} * kMsPerSecond + t.milliseconds;
+}
+
+TimeStamp FromMs(std::int64_t ms) {
+    // Floor division keeps milliseconds in 0..999 for times before the epoch too.
+    std::int64_t seconds = ms / kMsPerSecond;
+    std::int64_t rest = ms % kMsPerSecond;
+    if (rest < 0) {
+        rest += kMsPerSecond;
+        --seconds;
+    }
+    return {static_cast<std::int32_t>(seconds), static_cast<std::uint16_t>(rest)};
+}
+
+}  // namespace
+
+TimeStamp SystemClock::Now() {
+    const auto sinceEpoch = std::chrono::system_clock::now().time_since_epoch();
+    return FromMs(std::chrono::duration_cast<std::chrono::milliseconds>(sinceEpoch).count());
+}
+
+void SystemClock::Sleep(std::uint32_t milliseconds) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}
+
+void FakeClock::Sleep(std::uint32_t milliseconds) {
+    slept_ += milliseconds;
+    Advance(milliseconds);
+}
+
+void FakeClock::Advance(std::int64_t milliseconds) {
+    now_ = FromMs(ToMs(now_) + milliseconds);
+}
+
+std::int64_t ElapsedMs(TimeStamp from, TimeStamp to) {
+    return ToMs(to) - ToMs(from);
+}
+
+}  // namespace wusb
