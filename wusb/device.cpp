@@ -1,0 +1,211 @@
+#include "wusb/device.h"
+
+#include <algorithm>
+#include <array>
+
+#include "wusb/err.h"
+
+namespace wusb {
+
+namespace {
+
+constexpr std::uint32_t kDeviceDescriptorLength = 18;
+constexpr std::size_t kSerialIndexOffset = 16;
+constexpr std::size_t kSerialBufferSize = 512;
+constexpr std::uint32_t kSerialRequestLength = 254;
+constexpr std::uint32_t kLinkInTimeoutMs = 200;
+
+[[noreturn]] void Raise(std::int32_t code) {
+    throw WUsbErr{code, 0};
+}
+
+std::uint16_t ReadLe16(const std::uint8_t* bytes) {
+    return static_cast<std::uint16_t>(bytes[0] | bytes[1] << 8);
+}
+
+}  // namespace
+
+WUsbDevTab::WUsbDevTab(Platform& platform, const Guid& interfaceGuid)
+    : platform_(platform), interfaceGuid_(interfaceGuid) {}
+
+WUsbDevTab::~WUsbDevTab() {
+    CloseAll();
+}
+
+int WUsbDevTab::Enumerate() {
+    CloseAll();
+    accessDenied_ = false;
+    std::vector<InterfacePath> interfaces;
+    if (!platform_.ListInterfaces(interfaceGuid_, interfaces)) {
+        return 0;
+    }
+    for (const InterfacePath& found : interfaces) {
+        if (count_ >= kMaxDevices) {
+            break;
+        }
+        if (found.path.empty()) {
+            continue;
+        }
+        const Handle file = platform_.OpenFile(found.path);
+        if (file == kNoHandle) {
+            // Remembered so the user can be told to get access, not that nothing is there.
+            if (platform_.LastOpenDeniedAccess()) {
+                accessDenied_ = true;
+            }
+            continue;
+        }
+        const Handle usb = platform_.InitializeUsb(file);
+        if (usb == kNoHandle) {
+            platform_.CloseFile(file);
+            continue;
+        }
+        WUsbDevEntry& slot = entries_[static_cast<std::size_t>(count_)];
+        slot.fileHandle = file;
+        slot.usbHandle = usb;
+        slot.devInst = found.devInst;
+        ++count_;
+    }
+    return count_;
+}
+
+void WUsbDevTab::CloseAll() {
+    for (int i = 0; i < count_; ++i) {
+        WUsbDevEntry& slot = entries_[static_cast<std::size_t>(i)];
+        // The USB handle lives on the file handle, so it goes first.
+        if (slot.usbHandle != kNoHandle) {
+            platform_.FreeUsb(slot.usbHandle);
+            slot.usbHandle = kNoHandle;
+        }
+        if (slot.fileHandle != kNoHandle) {
+            platform_.CloseFile(slot.fileHandle);
+            slot.fileHandle = kNoHandle;
+        }
+        slot.devInst = 0;
+    }
+    count_ = 0;
+}
+
+void WUsbDev::Link(WUsbDevTab& table, int index) {
+    entry_ = nullptr;
+    platform_ = &table.platform();
+    if (index < 0 || index >= table.count()) {
+        Raise(0);
+    }
+    Platform& platform = table.platform();
+    const Handle usb = table.entry(index).usbHandle;
+
+    std::array<std::uint8_t, kDeviceDescriptorLength> device{};
+    std::uint32_t transferred = 0;
+    if (!platform.GetDescriptor(usb, kDeviceDescriptor, 0, kLanguageEnglishUs, device.data(),
+                                kDeviceDescriptorLength, transferred)) {
+        Raise(1);
+    }
+    vendorId = ReadLe16(&device[8]);
+    productId = ReadLe16(&device[10]);
+
+    // Unwritten bytes stay 0xFF, which can never be a digit, so a short descriptor ends
+    // the text wherever the device stopped.
+    std::array<std::uint8_t, kSerialBufferSize> serial;
+    serial.fill(0xFF);
+    transferred = 0;
+    if (!platform.GetDescriptor(usb, kStringDescriptor, device[kSerialIndexOffset],
+                                kLanguageEnglishUs, serial.data(), kSerialRequestLength,
+                                transferred)) {
+        Raise(2);
+    }
+    // A count above what was asked for would put the terminator past the buffer.
+    const std::size_t end = std::min(transferred, kSerialRequestLength);
+    serial[end] = 0;
+    serial[end + 1] = 0;
+    std::array<char16_t, kSerialBufferSize / 2> text{};
+    std::size_t units = 0;
+    for (std::size_t at = 2; at + 1 < serial.size(); at += 2) {
+        const char16_t unit = ReadLe16(&serial[at]);
+        if (unit == 0) {
+            break;
+        }
+        text[units++] = unit;
+    }
+    serialNumber = ParseSerialNumber(text.data(), units);
+
+    InterfaceDescriptor settings;
+    if (!platform.QueryInterfaceSettings(usb, 0, settings)) {
+        Raise(3);
+    }
+    bool haveIn = false;
+    bool haveOut = false;
+    for (std::uint8_t pipeIndex = 0; pipeIndex < settings.bNumEndpoints; ++pipeIndex) {
+        PipeInfo pipe;
+        if (!platform.QueryPipe(usb, 0, pipeIndex, pipe)) {
+            Raise(4);
+        }
+        if (pipe.type != PipeType::Bulk) {
+            continue;
+        }
+        if ((pipe.pipeId & 0x80) != 0) {
+            if (haveIn) {
+                Raise(8);
+            }
+            haveIn = true;
+            inPipe = pipe.pipeId;
+        } else {
+            if (haveOut) {
+                Raise(9);
+            }
+            haveOut = true;
+            outPipe = pipe.pipeId;
+        }
+    }
+    if (!haveIn) {
+        Raise(6);
+    }
+    if (!haveOut) {
+        Raise(7);
+    }
+
+    entry_ = &table.entry(index);
+    SetInPipeTimeout(kLinkInTimeoutMs);
+    firstReadRetry = true;
+}
+
+void WUsbDev::SetInPipeTimeout(std::uint32_t milliseconds) {
+    if (!IsLinked()) {
+        return;
+    }
+    if (!platform_->SetPipeTimeout(entry_->usbHandle, inPipe, milliseconds)) {
+        Raise(5);
+    }
+}
+
+bool WUsbDev::WriteRaw(std::uint32_t length, const std::uint8_t* bytes) {
+    if (!IsLinked()) {
+        Raise(10);
+    }
+    std::uint32_t written = 0;
+    const bool ok = platform_->WritePipe(entry_->usbHandle, outPipe, bytes, length, written);
+    return ok && written == length;
+}
+
+std::uint32_t WUsbDev::ReadRaw(std::uint32_t capacity, std::uint8_t* buffer) {
+    if (!IsLinked()) {
+        Raise(10);
+    }
+    std::uint32_t received = 0;
+    bool ok = platform_->ReadPipe(entry_->usbHandle, inPipe, buffer, capacity, received);
+    if (firstReadRetry) {
+        // The first read after linking may meet a device that is still settling.
+        if (!ok || received == 0) {
+            received = 0;
+            ok = platform_->ReadPipe(entry_->usbHandle, inPipe, buffer, capacity, received);
+        }
+        firstReadRetry = false;
+    }
+    // Callers size what follows by this count, so it never exceeds the buffer.
+    return ok ? std::min(received, capacity) : 0;
+}
+
+bool WUsbDev::IsLinked() const {
+    return entry_ != nullptr && entry_->fileHandle != kNoHandle && entry_->usbHandle != kNoHandle;
+}
+
+}  // namespace wusb
