@@ -1,0 +1,360 @@
+#include "wusb/platform/libusb/libusb_platform.h"
+
+#include <libusb.h>
+
+#include <algorithm>
+#include <climits>
+#include <optional>
+#include <tuple>
+
+#include "wusb/platform/libusb/ms_os_probe.h"
+
+namespace wusb::libusb {
+
+namespace {
+
+constexpr std::uint8_t kVendorSpecificClass = 0xFF;
+constexpr unsigned kDescriptorTimeoutMs = 1000;
+// A pipe nobody set a time-out for still gives up in the end, so that a wedged device cannot
+// freeze the program for good.
+constexpr unsigned kDefaultPipeTimeoutMs = 5000;
+// USB 3 allows seven tiers of hubs below the root.
+constexpr int kMaxPortDepth = 7;
+
+struct DeviceList {
+    libusb_device** devices = nullptr;
+    ssize_t count = 0;
+    explicit DeviceList(libusb_context* context) {
+        count = context ? libusb_get_device_list(context, &devices) : ssize_t{-1};
+    }
+    ~DeviceList() {
+        if (count >= 0)
+            libusb_free_device_list(devices, 1);
+    }
+    DeviceList(const DeviceList&) = delete;
+    DeviceList& operator=(const DeviceList&) = delete;
+    libusb_device** begin() const { return devices; }
+    libusb_device** end() const { return devices + std::max<ssize_t>(count, 0); }
+};
+
+struct Location {
+    std::uint8_t bus = 0;
+    std::vector<std::uint8_t> ports;
+    std::string path;
+};
+
+// "usb:<bus>-<port>.<port>...", as stable as the socket the device is plugged into; nothing for
+// root hubs, which have no port.
+std::optional<Location> LocationOf(libusb_device* device) {
+    Location where;
+    where.bus = libusb_get_bus_number(device);
+    std::uint8_t ports[kMaxPortDepth];
+    const int depth = libusb_get_port_numbers(device, ports, kMaxPortDepth);
+    if (depth <= 0)
+        return std::nullopt;
+    where.ports.assign(ports, ports + depth);
+    where.path = "usb:" + std::to_string(where.bus) + "-";
+    for (int i = 0; i < depth; ++i) {
+        where.path += (i ? "." : "") + std::to_string(ports[i]);
+    }
+    return where;
+}
+
+// Only devices with a vendor-specific interface are asked for Microsoft OS descriptors: class
+// devices (keyboards, storage, hubs) are never sent vendor requests they may choke on.
+std::vector<std::uint8_t> VendorSpecificInterfaces(libusb_device* device) {
+    std::vector<std::uint8_t> numbers;
+    libusb_config_descriptor* config = nullptr;
+    if (libusb_get_active_config_descriptor(device, &config) != 0)
+        return numbers;
+    for (int i = 0; i < config->bNumInterfaces; ++i) {
+        const libusb_interface& interface = config->interface[i];
+        if (interface.num_altsetting > 0 &&
+            interface.altsetting[0].bInterfaceClass == kVendorSpecificClass) {
+            numbers.push_back(interface.altsetting[0].bInterfaceNumber);
+        }
+    }
+    libusb_free_config_descriptor(config);
+    return numbers;
+}
+
+}  // namespace
+
+LibusbPlatform::LibusbPlatform() {
+    if (libusb_init(&context_) != 0)
+        context_ = nullptr;
+}
+
+LibusbPlatform::~LibusbPlatform() {
+    for (auto& [id, session] : sessions_) {
+        if (OpenDevice* device = FindFile(session.file))
+            libusb_release_interface(device->handle, device->interfaceNumber);
+    }
+    for (auto& [id, device] : files_) {
+        libusb_close(device.handle);
+    }
+    if (context_)
+        libusb_exit(context_);
+}
+
+bool LibusbPlatform::ListInterfaces(const Guid& interfaceClass, std::vector<InterfacePath>& out) {
+    out.clear();
+    listedInterfaces_.clear();
+    DeviceList list(context_);
+    if (list.count < 0)
+        return false;
+
+    struct Found {
+        Location where;
+        std::uint32_t devInst;
+    };
+    std::vector<Found> found;
+    for (libusb_device* device : list) {
+        const auto where = LocationOf(device);
+        const auto vendorInterfaces = VendorSpecificInterfaces(device);
+        libusb_device_descriptor descriptor{};
+        if (!where || vendorInterfaces.empty() ||
+            libusb_get_device_descriptor(device, &descriptor) != 0)
+            continue;
+        libusb_device_handle* handle = nullptr;
+        const int opened = libusb_open(device, &handle);
+        std::optional<std::uint8_t> interface;
+        if (opened == 0) {
+            interface =
+                AnnouncedInterface(handle, descriptor.bcdUSB, vendorInterfaces, interfaceClass);
+            libusb_close(handle);
+        } else if (opened == LIBUSB_ERROR_ACCESS) {
+            // It cannot be asked, so it is listed: opening it then fails for want of access
+            // and the user learns how to get it instead of being told nothing is there.
+            interface = vendorInterfaces.front();
+        }
+        if (!interface)
+            continue;
+        listedInterfaces_[where->path] = *interface;
+        found.push_back({*where, static_cast<std::uint32_t>((where->bus << 8) |
+                                                            libusb_get_device_address(device))});
+    }
+    std::sort(found.begin(), found.end(), [](const Found& a, const Found& b) {
+        return std::tie(a.where.bus, a.where.ports) < std::tie(b.where.bus, b.where.ports);
+    });
+    for (const Found& f : found) {
+        out.push_back({f.where.path, f.devInst});
+    }
+    return true;
+}
+
+Handle LibusbPlatform::OpenFile(const std::string& path) {
+    lastOpenDeniedAccess_ = false;
+    const auto listed = listedInterfaces_.find(path);
+    if (listed == listedInterfaces_.end())
+        return kNoHandle;
+    DeviceList list(context_);
+    for (libusb_device* device : list) {
+        const auto where = LocationOf(device);
+        if (!where || where->path != path)
+            continue;
+        libusb_device_handle* handle = nullptr;
+        const int opened = libusb_open(device, &handle);
+        if (opened != 0) {
+            lastOpenDeniedAccess_ = opened == LIBUSB_ERROR_ACCESS;
+            return kNoHandle;
+        }
+        const Handle id = nextHandle_++;
+        files_[id] = OpenDevice{handle, listed->second};
+        return id;
+    }
+    return kNoHandle;
+}
+
+void LibusbPlatform::CloseFile(Handle file) {
+    const auto it = files_.find(file);
+    if (it == files_.end())
+        return;
+    // Sessions still on this file end with it; closing also gives up the claimed interface.
+    std::erase_if(sessions_, [file](const auto& entry) { return entry.second.file == file; });
+    libusb_close(it->second.handle);
+    files_.erase(it);
+}
+
+Handle LibusbPlatform::InitializeUsb(Handle file) {
+    OpenDevice* device = FindFile(file);
+    if (!device)
+        return kNoHandle;
+    for (const auto& [id, session] : sessions_) {
+        if (session.file == file)
+            return kNoHandle;
+    }
+    // Not supported everywhere; where a kernel driver holds the interface, the claim fails.
+    libusb_set_auto_detach_kernel_driver(device->handle, 1);
+    if (libusb_claim_interface(device->handle, device->interfaceNumber) != 0)
+        return kNoHandle;
+    const Handle id = nextHandle_++;
+    sessions_[id] = UsbSession{file, {}};
+    return id;
+}
+
+void LibusbPlatform::FreeUsb(Handle usb) {
+    const auto it = sessions_.find(usb);
+    if (it == sessions_.end())
+        return;
+    if (OpenDevice* device = FindFile(it->second.file))
+        libusb_release_interface(device->handle, device->interfaceNumber);
+    sessions_.erase(it);
+}
+
+bool LibusbPlatform::GetDescriptor(Handle usb, std::uint8_t type, std::uint8_t index,
+                                   std::uint16_t language, std::uint8_t* buffer,
+                                   std::uint32_t length, std::uint32_t& transferred) {
+    transferred = 0;
+    libusb_device_handle* handle = nullptr;
+    if (!FindUsb(usb, &handle) || !buffer)
+        return false;
+    // The language belongs in wIndex only for strings; other descriptors are asked with 0.
+    const std::uint16_t wIndex = type == LIBUSB_DT_STRING ? language : 0;
+    const auto wLength = static_cast<std::uint16_t>(std::min<std::uint32_t>(length, 0xFFFF));
+    const int got =
+        libusb_control_transfer(handle, LIBUSB_ENDPOINT_IN, LIBUSB_REQUEST_GET_DESCRIPTOR,
+                                static_cast<std::uint16_t>((type << 8) | index), wIndex, buffer,
+                                wLength, kDescriptorTimeoutMs);
+    if (got < 0)
+        return false;
+    transferred = static_cast<std::uint32_t>(got);
+    return true;
+}
+
+namespace {
+
+// The claimed interface's alternate setting in the active configuration. Calls `use` with it
+// while the configuration is alive; false when there is none.
+template <typename Use>
+bool WithAltSetting(libusb_device_handle* handle, std::uint8_t interfaceNumber,
+                    std::uint8_t alternateSetting, Use use) {
+    libusb_config_descriptor* config = nullptr;
+    if (libusb_get_active_config_descriptor(libusb_get_device(handle), &config) != 0)
+        return false;
+    bool done = false;
+    for (int i = 0; i < config->bNumInterfaces && !done; ++i) {
+        const libusb_interface& interface = config->interface[i];
+        for (int a = 0; a < interface.num_altsetting && !done; ++a) {
+            const libusb_interface_descriptor& alt = interface.altsetting[a];
+            if (alt.bInterfaceNumber == interfaceNumber &&
+                alt.bAlternateSetting == alternateSetting) {
+                done = use(alt);
+            }
+        }
+    }
+    libusb_free_config_descriptor(config);
+    return done;
+}
+
+}  // namespace
+
+bool LibusbPlatform::QueryInterfaceSettings(Handle usb, std::uint8_t alternateSetting,
+                                            InterfaceDescriptor& out) {
+    libusb_device_handle* handle = nullptr;
+    UsbSession* session = FindUsb(usb, &handle);
+    if (!session)
+        return false;
+    return WithAltSetting(handle, files_.at(session->file).interfaceNumber, alternateSetting,
+                          [&out](const libusb_interface_descriptor& alt) {
+                              out.bLength = alt.bLength;
+                              out.bDescriptorType = alt.bDescriptorType;
+                              out.bInterfaceNumber = alt.bInterfaceNumber;
+                              out.bAlternateSetting = alt.bAlternateSetting;
+                              out.bNumEndpoints = alt.bNumEndpoints;
+                              out.bInterfaceClass = alt.bInterfaceClass;
+                              out.bInterfaceSubClass = alt.bInterfaceSubClass;
+                              out.bInterfaceProtocol = alt.bInterfaceProtocol;
+                              out.iInterface = alt.iInterface;
+                              return true;
+                          });
+}
+
+bool LibusbPlatform::QueryPipe(Handle usb, std::uint8_t alternateSetting, std::uint8_t pipeIndex,
+                               PipeInfo& out) {
+    libusb_device_handle* handle = nullptr;
+    UsbSession* session = FindUsb(usb, &handle);
+    if (!session)
+        return false;
+    return WithAltSetting(
+        handle, files_.at(session->file).interfaceNumber, alternateSetting,
+        [&out, pipeIndex](const libusb_interface_descriptor& alt) {
+            if (pipeIndex >= alt.bNumEndpoints)
+                return false;
+            const libusb_endpoint_descriptor& ep = alt.endpoint[pipeIndex];
+            out.type = static_cast<PipeType>(ep.bmAttributes & LIBUSB_TRANSFER_TYPE_MASK);
+            out.pipeId = ep.bEndpointAddress;
+            out.maximumPacketSize = ep.wMaxPacketSize;
+            out.interval = ep.bInterval;
+            return true;
+        });
+}
+
+bool LibusbPlatform::SetPipeTimeout(Handle usb, std::uint8_t pipeId, std::uint32_t milliseconds) {
+    libusb_device_handle* handle = nullptr;
+    UsbSession* session = FindUsb(usb, &handle);
+    if (!session)
+        return false;
+    const bool known = WithAltSetting(handle, files_.at(session->file).interfaceNumber, 0,
+                                      [pipeId](const libusb_interface_descriptor& alt) {
+                                          for (int i = 0; i < alt.bNumEndpoints; ++i) {
+                                              if (alt.endpoint[i].bEndpointAddress == pipeId)
+                                                  return true;
+                                          }
+                                          return false;
+                                      });
+    if (!known)
+        return false;
+    session->timeouts[pipeId] = milliseconds;
+    return true;
+}
+
+bool LibusbPlatform::ReadPipe(Handle usb, std::uint8_t pipeId, std::uint8_t* buffer,
+                              std::uint32_t length, std::uint32_t& transferred) {
+    transferred = 0;
+    if ((pipeId & LIBUSB_ENDPOINT_IN) == 0)
+        return false;
+    return Transfer(usb, pipeId, buffer, length, transferred);
+}
+
+bool LibusbPlatform::WritePipe(Handle usb, std::uint8_t pipeId, const std::uint8_t* buffer,
+                               std::uint32_t length, std::uint32_t& transferred) {
+    transferred = 0;
+    if ((pipeId & LIBUSB_ENDPOINT_IN) != 0)
+        return false;
+    // libusb takes a mutable buffer for both directions; an OUT transfer only reads it.
+    return Transfer(usb, pipeId, const_cast<std::uint8_t*>(buffer), length, transferred);
+}
+
+bool LibusbPlatform::Transfer(Handle usb, std::uint8_t pipeId, std::uint8_t* buffer,
+                              std::uint32_t length, std::uint32_t& transferred) {
+    libusb_device_handle* handle = nullptr;
+    UsbSession* session = FindUsb(usb, &handle);
+    if (!session || (!buffer && length > 0) || length > static_cast<std::uint32_t>(INT_MAX))
+        return false;
+    const auto timeout = session->timeouts.find(pipeId);
+    int actual = 0;
+    const int result = libusb_bulk_transfer(
+        handle, pipeId, buffer, static_cast<int>(length), &actual,
+        timeout == session->timeouts.end() ? kDefaultPipeTimeoutMs : timeout->second);
+    transferred = static_cast<std::uint32_t>(std::max(actual, 0));
+    return result == 0;
+}
+
+LibusbPlatform::OpenDevice* LibusbPlatform::FindFile(Handle file) {
+    const auto it = files_.find(file);
+    return it == files_.end() ? nullptr : &it->second;
+}
+
+LibusbPlatform::UsbSession* LibusbPlatform::FindUsb(Handle usb, libusb_device_handle** handle) {
+    const auto it = sessions_.find(usb);
+    if (it == sessions_.end())
+        return nullptr;
+    OpenDevice* device = FindFile(it->second.file);
+    if (!device)
+        return nullptr;
+    *handle = device->handle;
+    return &it->second;
+}
+
+}  // namespace wusb::libusb
