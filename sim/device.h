@@ -1,71 +1,40 @@
 // The simulated USB-Wiegand interface with a KV-T reader behind it: a transport-free state
 // machine. Frames arrive as OUT transfers (HandleOut) and leave as IN transfers (TakeIn), one
 // frame per transfer, with the real framing and CRCs. Every test device is driven by it: the
-// in-process platform backend and the emulated usbfs device alike.
+// in-process platform backend and the emulated usbfs device alike. Not thread-safe: a backend
+// that calls it from several threads serialises the calls itself.
 #pragma once
 
-#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <deque>
 #include <optional>
 #include <vector>
 
+#include "sim/faults.h"
+#include "sim/reader_model.h"
+#include "sim/reader_upgrade.h"
+#include "sim/transmission.h"
+
 namespace sim {
 
 using Bytes = std::vector<std::uint8_t>;
 
-// What the reader is and holds.
-struct ReaderModel {
-    std::uint16_t readerNumber = 42;
-    int typeNumber = 51;              // any 0..99; typeCode is derived as (typeNumber + 80) % 100
-    std::uint8_t typeVariant = 0;     // identity bits 26-27
-    std::uint8_t topBits = 0;         // identity bits 28-31, not interpreted by the tool
-    std::uint16_t firmwareVersion = 2;
-    std::uint16_t extraWord = 0;
-    std::array<std::uint8_t, 8> config{2, 0xC0, 5, 3, 0x45, 0, 1, 0};
-};
+// The leading byte of a tunnel answer: 0 when the reader's answer follows, otherwise why the
+// interface has no answer to relay (the payload is then that byte alone).
+inline constexpr std::uint8_t kTunnelOk = 0;
+inline constexpr std::uint8_t kTunnelChannelClosed = 1;  // channel not open in mode 1
+inline constexpr std::uint8_t kTunnelNoReaderAnswer = 2;
+inline constexpr std::uint8_t kTunnelRefused = 3;  // a Nak fault on 'T'
 
-// A fault applied to the answer of the next matching command (one-shot unless `count` > 1).
-enum class FaultKind {
-    NoAnswer,          // the command is taken but nothing is answered
-    Nak,               // acknowledgement with a non-zero status (interface commands)
-    WrongLength,       // the answer payload one byte longer than it should be
-    CorruptCrc,        // the answer's CRC bytes damaged
-    ReportBefore,      // a 'W' report frame is sent just before the answer
-    StaleBefore,       // a late answer to an earlier command precedes the answer
-    InvalidFlood,      // `floodLength` invalid frames precede the answer
-    ReaderStatus,      // the reader answers a status command with a non-zero status
-    Unplug,            // the interface disappears when the command arrives (handled by backends)
-};
-
-struct Fault {
-    FaultKind kind = FaultKind::NoAnswer;
-    // Interface command letter to match ('O', 'o', 'S', 'T'), or 0 for any.
-    std::uint8_t command = 0;
-    // For 'T': the reader command letter to match ('M', 'c', 'C', 'Z', 'Y', 'y', 'z'), or 0.
-    std::uint8_t readerCommand = 0;
-    // Skip this many matching commands before the fault applies (e.g. 2 = the third 'Y').
-    int skip = 0;
-    int count = 1;
-    int floodLength = 16;
-};
-
-// A Wiegand transmission the reader sends; becomes one 'W' report payload.
-struct Transmission {
-    Bytes payload;  // the TransmissionReport bytes as the interface reports them
-
-    static Transmission Card(int bits, const Bytes& data);
-    static Transmission CardWithParity(int bits, const Bytes& data, bool begOdd, bool begValue,
-                                       bool endOdd, bool endValue);
-    static Transmission Key(int bits, std::uint8_t keyBits);
-    static Transmission Unrecognised(int bits, const Bytes& data);
-};
+// The status of a refused interface command ('O', 'o', 'S').
+inline constexpr std::uint8_t kAckRefused = 1;
 
 class SimInterface {
-public:
+  public:
     SimInterface();
 
-    // One OUT transfer from the host.
+    // One OUT transfer from the host. Invalid frames and unknown commands are ignored.
     void HandleOut(const std::uint8_t* bytes, std::size_t length);
     // The next IN transfer, if the interface has one to send now.
     std::optional<Bytes> TakeIn();
@@ -94,23 +63,30 @@ public:
     // An upgrade checks out at 'z': the reader restarts and reports this image's version.
     int completedUpgrades() const;
 
+    // True once after a command met an Unplug fault: the backend then unplugs the interface.
+    bool TakeUnplugRequest();
+
     // Called by a backend when the interface is unplugged and plugged again: the host-facing
     // state starts over, the reader keeps its firmware and record.
     void Reset();
 
-private:
-    // Implementation detail, see device.cpp.
-    struct Upgrade;
+  private:
+    std::optional<Bytes> Execute(std::uint8_t command, const Bytes& payload, bool readerRefuses);
+    Bytes Tunnel(const Bytes& payload, bool readerRefuses);
+    void QueueWithFault(const Fault& fault, std::uint8_t answerCommand, Bytes answer);
+
     ReaderModel reader_;
     std::vector<Received> received_;
     std::deque<Bytes> in_;
     std::deque<Transmission> transmissions_;
-    std::vector<Fault> faults_;
+    FaultQueue faults_;
     bool channelOpen_ = false;
     std::uint8_t channelMode_ = 0;
     std::uint8_t outputLines_ = 0;
     int completedUpgrades_ = 0;
-    std::shared_ptr<Upgrade> upgrade_;
+    UpgradeReceiver upgrade_;
+    Bytes lastAnswer_;  // the frame answering the previous command, for stale answers
+    bool unplugRequested_ = false;
 };
 
 }  // namespace sim
