@@ -1,0 +1,113 @@
+#include "sim/usb_descriptors.h"
+
+#include <algorithm>
+
+namespace sim {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+constexpr std::uint8_t kDeviceType = 1;
+constexpr std::uint8_t kConfigurationType = 2;
+constexpr std::uint8_t kStringType = 3;
+constexpr std::uint8_t kInterfaceType = 4;
+constexpr std::uint8_t kEndpointType = 5;
+constexpr std::uint8_t kBulk = 2;
+constexpr std::uint8_t kVendorSpecific = 0xFF;
+// A descriptor's length is one byte: 2 header bytes and at most 126 UTF-16 code units.
+constexpr std::size_t kMaxStringUnits = 126;
+
+std::uint8_t Lo(std::uint16_t v) {
+    return static_cast<std::uint8_t>(v);
+}
+std::uint8_t Hi(std::uint16_t v) {
+    return static_cast<std::uint8_t>(v >> 8);
+}
+
+Bytes Utf16String(const std::string& text) {
+    const std::size_t units = std::min(text.size(), kMaxStringUnits);
+    Bytes out{static_cast<std::uint8_t>(2 + 2 * units), kStringType};
+    for (std::size_t i = 0; i < units; ++i) {
+        out.push_back(static_cast<std::uint8_t>(text[i]));
+        out.push_back(0);
+    }
+    return out;
+}
+
+}  // namespace
+
+Bytes DeviceDescriptor(const UsbIdentity& identity) {
+    return Bytes{18,
+                 kDeviceType,
+                 0x00,
+                 0x02,  // USB 2.0
+                 0,
+                 0,
+                 0,  // class per interface
+                 64,
+                 Lo(identity.vendorId),
+                 Hi(identity.vendorId),
+                 Lo(identity.productId),
+                 Hi(identity.productId),
+                 Lo(identity.deviceRelease),
+                 Hi(identity.deviceRelease),
+                 1,
+                 2,
+                 3,
+                 1};
+}
+
+Bytes ConfigurationDescriptor() {
+    constexpr std::uint16_t kTotal = 9 + 9 + 7 + 7;
+    return Bytes{
+        9,
+        kConfigurationType,
+        Lo(kTotal),
+        Hi(kTotal),
+        1,
+        1,
+        0,
+        0x80,
+        50,
+        9,
+        kInterfaceType,
+        0,
+        0,
+        2,
+        kVendorSpecific,
+        0,
+        0,
+        0,
+        7,
+        kEndpointType,
+        kBulkInPipe,
+        kBulk,
+        Lo(kBulkPacketSize),
+        Hi(kBulkPacketSize),
+        0,
+        7,
+        kEndpointType,
+        kBulkOutPipe,
+        kBulk,
+        Lo(kBulkPacketSize),
+        Hi(kBulkPacketSize),
+        0,
+    };
+}
+
+Bytes StringDescriptor(const UsbIdentity& identity, std::uint8_t index) {
+    switch (index) {
+        case 0:
+            return Bytes{4, kStringType, 0x09, 0x04};
+        case 1:
+            return Utf16String(identity.manufacturer);
+        case 2:
+            return Utf16String(identity.product);
+        case 3:
+            return Utf16String(identity.serialNumber);
+        default:
+            return {};
+    }
+}
+
+}  // namespace sim
