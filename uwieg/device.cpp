@@ -34,13 +34,6 @@ std::uint32_t LittleEndian32(const std::uint8_t* p) {
            (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
 }
 
-// The quiet-period arithmetic is 32-bit signed: a wrapped result only causes one extra close.
-std::int32_t ElapsedMs32(wusb::TimeStamp from, wusb::TimeStamp to) {
-    const std::int64_t seconds = static_cast<std::int64_t>(to.seconds) - from.seconds;
-    const std::int64_t millis = static_cast<std::int64_t>(to.milliseconds) - from.milliseconds;
-    return static_cast<std::int32_t>(static_cast<std::uint32_t>(seconds * 1000 + millis));
-}
-
 }  // namespace
 
 UWiegDev::UWiegDev(wusb::Clock& clock) : clock_(clock) {
@@ -50,7 +43,8 @@ UWiegDev::UWiegDev(wusb::Clock& clock) : clock_(clock) {
 }
 
 void UWiegDev::QuietClose(std::int32_t quietMs) {
-    const std::int32_t elapsed = ElapsedMs32(lastClose, clock_.Now());
+    // Kept to 32 signed bits: a wrapped result after weeks only costs one extra close.
+    const auto elapsed = static_cast<std::int32_t>(wusb::ElapsedMs(lastClose, clock_.Now()));
     if (!channelOpen && elapsed > quietMs) {
         return;
     }
