@@ -103,8 +103,7 @@ void WUsbDev::Link(WUsbDevTab& table, int index) {
     vendorId = ReadLe16(&device[8]);
     productId = ReadLe16(&device[10]);
 
-    // Unwritten bytes stay 0xFF, which can never be a digit, so a short descriptor ends
-    // the text wherever the device stopped.
+    // Bytes a backend counts but never writes read as 0xFF, which is never a digit.
     std::array<std::uint8_t, kSerialBufferSize> serial;
     serial.fill(0xFF);
     transferred = 0;
@@ -119,7 +118,8 @@ void WUsbDev::Link(WUsbDevTab& table, int index) {
     serial[end + 1] = 0;
     std::array<char16_t, kSerialBufferSize / 2> text{};
     std::size_t units = 0;
-    for (std::size_t at = 2; at + 1 < serial.size(); at += 2) {
+    // The text starts behind the length and type bytes and ends at the terminator.
+    for (std::size_t at = 2; at < end; at += 2) {
         const char16_t unit = ReadLe16(&serial[at]);
         if (unit == 0) {
             break;
