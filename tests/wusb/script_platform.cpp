@@ -133,7 +133,9 @@ bool ScriptPlatform::GetDescriptor(Handle usb, std::uint8_t type, std::uint8_t i
         return false;
     }
     const auto copied = std::min(static_cast<std::uint32_t>(bytes.size()), length);
-    std::memcpy(buffer, bytes.data(), copied);
+    if (copied > 0) {
+        std::memcpy(buffer, bytes.data(), copied);
+    }
     transferred = copied;
     if (type == kStringDescriptor && d->reportedStringLength) {
         transferred = *d->reportedStringLength;
@@ -190,7 +192,9 @@ bool ScriptPlatform::ReadPipe(Handle usb, std::uint8_t pipeId, std::uint8_t* buf
     if (!next.ok || next.bytes.size() > length) {
         return false;
     }
-    std::memcpy(buffer, next.bytes.data(), next.bytes.size());
+    if (!next.bytes.empty()) {
+        std::memcpy(buffer, next.bytes.data(), next.bytes.size());
+    }
     transferred = static_cast<std::uint32_t>(next.bytes.size());
     return true;
 }
