@@ -37,12 +37,5 @@ TEST(Message, TableHoldsTwentyDistinctTexts) {
     EXPECT_STREQ(MessageText(19), "Nieprawidłowa odpowiedź na rozkaz przesłany rozkazem T");
 }
 
-TEST(Message, EachCompositionIsItsOwnValue) {
-    const std::string first = Message({12, 'O'});
-    const std::string second = Message({13, 'o'});
-    EXPECT_EQ(first, "Brak odpowiedzi., rozk: O");
-    EXPECT_EQ(second, "Brak ACK., rozk: o");
-}
-
 }  // namespace
 }  // namespace wusb
