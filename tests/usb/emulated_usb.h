@@ -1,0 +1,86 @@
+// An emulated USB bus for tests of the real libusb path: umockdev fakes sysfs and /dev, and each
+// emulated device answers the usbfs requests libusb makes (URBs on its control and bulk pipes)
+// from a firmware object. Needs the umockdev preload library in the process (see usb_main.cpp).
+//
+// Lifetime: create the bus before the first libusb context and destroy it after the last one.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "usb_descriptors.h"
+
+typedef struct _UMockdevTestbed UMockdevTestbed;
+
+namespace usbtest {
+
+// What runs inside an emulated device: one OUT transfer in, the next IN transfer out.
+class Firmware {
+  public:
+    virtual ~Firmware() = default;
+    virtual void Out(const Bytes& transfer) = 0;
+    virtual std::optional<Bytes> In() = 0;
+    // Called when the device is plugged in again.
+    virtual void Replugged() {}
+};
+
+class EmulatedBus {
+  public:
+    EmulatedBus();
+    ~EmulatedBus();
+    EmulatedBus(const EmulatedBus&) = delete;
+    EmulatedBus& operator=(const EmulatedBus&) = delete;
+
+    UMockdevTestbed* testbed() const { return testbed_; }
+    const std::string& root() const { return root_; }
+    // A fresh device number on bus 1, as the kernel gives one to each plugged device.
+    int NextDeviceNumber() { return nextDeviceNumber_++; }
+
+  private:
+    UMockdevTestbed* testbed_ = nullptr;
+    std::string root_;
+    int nextDeviceNumber_ = 2;
+};
+
+class EmulatedDevice {
+  public:
+    // A device at `port` below bus 1's root hub (e.g. "1" or "2.3"), plugged in at once.
+    EmulatedDevice(EmulatedBus& bus, std::string port, DeviceSpec spec, Firmware& firmware);
+    ~EmulatedDevice();
+    EmulatedDevice(const EmulatedDevice&) = delete;
+    EmulatedDevice& operator=(const EmulatedDevice&) = delete;
+
+    // Unplug ends every transfer in flight as the kernel does (the device has shut down) and
+    // fails every later request; Plug brings the device back with a new device number.
+    void Unplug();
+    void Plug();
+    bool plugged() const;
+
+    // Runs `change` on the firmware while no transfer is being served, then completes any
+    // waiting IN transfer the change made an answer for.
+    void WithFirmware(const std::function<void(Firmware&)>& change);
+
+    // Requests seen, for tests that check the device was left alone.
+    int controlRequests() const;
+    // Empty IN polls libusb made (REAPURBNDELAY answered "nothing yet").
+    int emptyReaps() const;
+
+    struct Connection;
+
+  private:
+    EmulatedBus& bus_;
+    const std::string port_;
+    const DeviceSpec spec_;
+    Firmware& firmware_;
+    mutable std::mutex mutex_;
+    std::vector<std::unique_ptr<Connection>> connections_;  // the last one is current
+    int controlRequests_ = 0;
+    int emptyReaps_ = 0;
+};
+
+}  // namespace usbtest
