@@ -17,7 +17,7 @@ inline constexpr std::size_t kEntryTableSize = 4 * kEntryGroupSize;
 inline constexpr std::size_t kEntrySize = 8;
 
 class UpgradeImage {
-public:
+  public:
     // `bytes` with their stored size; the view must outlive the image object.
     explicit UpgradeImage(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
 
@@ -31,15 +31,17 @@ public:
     // Reserved word 0 and stored size == block count × 520 + 2096.
     bool IsValid() const;
 
+    // The accessors below never reach past the stored bytes: where the header's block count
+    // points outside them (an image that fails IsValid), they throw std::out_of_range.
     std::span<const std::uint8_t> Header() const;
-    // Requires IsValid() and index < blockCount().
+    // Block `index` (< blockCount()), 520 bytes.
     std::span<const std::uint8_t> Block(std::size_t index) const;
-    // The 8-byte entry chosen by the low 8 bits of the reader number. Requires IsValid().
+    // The 8-byte entry chosen by the low 8 bits of the reader number.
     std::span<const std::uint8_t> ReaderEntry(std::uint16_t readerNumber) const;
     // Offset of that entry within the entry table.
     static std::size_t EntryTableOffset(std::uint16_t readerNumber);
 
-private:
+  private:
     std::uint16_t Word(std::size_t offset) const;
     std::span<const std::uint8_t> bytes_;
 };

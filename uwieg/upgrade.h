@@ -19,7 +19,7 @@ inline constexpr std::uint32_t kAfterUpgradeMs = 1000;
 
 // What the sequence shows; the window implements it with its label and progress bar.
 class UpgradeView {
-public:
+  public:
     virtual ~UpgradeView() = default;
     virtual void SetUpgradeLabelVisible(bool visible) = 0;
     virtual void SetProgressMaximum(int maximum) = 0;
@@ -29,6 +29,8 @@ public:
     virtual void ReaderReconnected() = 0;
 };
 
+// One reader command each, through TunnelStatus. A part that the header places beyond the
+// stored image throws std::out_of_range before anything is sent; UpgrCheck validates first.
 void UpgrHeader(UWiegDev& dev, const UpgradeImage& image);
 void UpgrBlock(UWiegDev& dev, std::uint16_t index, const UpgradeImage& image);
 void UpgrEntry(UWiegDev& dev, const UpgradeImage& image);
