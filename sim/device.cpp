@@ -1,7 +1,10 @@
 #include "sim/device.h"
 
+#include <stdexcept>
+
 #include "sim/reader.h"
 #include "sim/wire.h"
+#include "wusb/frame.h"
 
 namespace sim {
 namespace {

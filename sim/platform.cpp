@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
-#include <cstring>
+#include <string_view>
 
 namespace sim {
 namespace {

@@ -148,6 +148,19 @@ TEST(Transmissions, RefuseWhatNoReportCanCarry) {
     EXPECT_THROW(Transmission::CardWithParity(64, Bytes(26, 0), 0, 0, 0, 0), std::invalid_argument);
     EXPECT_THROW(Transmission::Key(4, 16), std::invalid_argument);
     EXPECT_THROW(Transmission::Key(6, 1), std::invalid_argument);
+
+    // Hand-made payloads beyond a report's 27 bytes still travel (the host must drop them),
+    // as long as a frame can hold them.
+    SimInterface sim;
+    Transmission oversized;
+    oversized.payload.assign(28, 0x80);
+    sim.Present(oversized);
+    oversized.payload.assign(1028, 0x80);
+    EXPECT_THROW(sim.Present(oversized), std::invalid_argument);
+    Send(sim, 'O', {0});
+    const std::vector<Bytes> frames = Drain(sim);
+    ASSERT_EQ(frames.size(), 2u);
+    EXPECT_EQ(frames[1].size(), 33u);
 }
 
 }  // namespace
