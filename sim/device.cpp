@@ -192,6 +192,10 @@ void SimInterface::ClearFaults() {
 }
 
 void SimInterface::Present(const Transmission& t) {
+    // A payload no frame can hold could never be reported.
+    if (t.payload.size() > wusb::kMaxPayload) {
+        throw std::invalid_argument("report payload longer than a frame can carry");
+    }
     transmissions_.push_back(t);
 }
 
