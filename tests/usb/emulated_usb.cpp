@@ -165,8 +165,16 @@ struct EmulatedDevice::Connection {
         } else {
             const auto* bytes = urb.buffer ? urb.buffer->data : nullptr;
             device->firmware_.Out(Bytes(bytes, bytes + fields.buffer_length));
+            // The transfer reached the device before it vanished, so it went through.
             urb.Finish(0, fields.buffer_length);
             finished.push_back(urb);
+            if (device->firmware_.TakeUnplugRequest()) {
+                gone = true;
+                EndEverything(-ESHUTDOWN);
+                device->remover_ = std::thread([testbed = device->bus_.testbed(), path = sysPath] {
+                    umockdev_testbed_remove_device(testbed, path.c_str());
+                });
+            }
         }
         ServeWaitingIn();
         umockdev_ioctl_client_complete(client, 0, 0);
@@ -266,6 +274,8 @@ EmulatedDevice::EmulatedDevice(EmulatedBus& bus, std::string port, DeviceSpec sp
 }
 
 EmulatedDevice::~EmulatedDevice() {
+    if (remover_.joinable())
+        remover_.join();
     for (auto& c : connections_) {
         umockdev_testbed_detach_ioctl(bus_.testbed(), c->devNode.c_str(), nullptr);
         g_object_unref(c->handler);
@@ -280,6 +290,8 @@ EmulatedDevice::~EmulatedDevice() {
 }
 
 void EmulatedDevice::Plug() {
+    if (remover_.joinable())
+        remover_.join();
     std::lock_guard lock(mutex_);
     if (!connections_.empty() && !connections_.back()->gone)
         return;

@@ -11,6 +11,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "usb_descriptors.h"
@@ -27,6 +28,8 @@ class Firmware {
     virtual std::optional<Bytes> In() = 0;
     // Called when the device is plugged in again.
     virtual void Replugged() {}
+    // True once when the last OUT transfer made the device disappear.
+    virtual bool TakeUnplugRequest() { return false; }
 };
 
 class EmulatedBus {
@@ -79,6 +82,9 @@ class EmulatedDevice {
     Firmware& firmware_;
     mutable std::mutex mutex_;
     std::vector<std::unique_ptr<Connection>> connections_;  // the last one is current
+    // Takes a device that vanished while serving a request off the bus; the request's own
+    // thread must not wait for that.
+    std::thread remover_;
     int controlRequests_ = 0;
     int emptyReaps_ = 0;
 };
