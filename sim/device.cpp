@@ -9,8 +9,6 @@
 namespace sim {
 namespace {
 
-constexpr std::uint8_t kResponseBit = 0x80;
-
 // The report that a ReportBefore fault slips in: a plain 26-bit card.
 Bytes SlippedReport() {
     return MakeFrame('W', Transmission::Card(26, {0x12, 0x34, 0x56, 0x40}).payload);
@@ -70,7 +68,7 @@ void SimInterface::HandleOut(const std::uint8_t* bytes, std::size_t length) {
     if (!answer) {
         return;
     }
-    const auto answerCommand = static_cast<std::uint8_t>(frame->command | kResponseBit);
+    const auto answerCommand = static_cast<std::uint8_t>(frame->command | wusb::kResponseBit);
     if (fault) {
         QueueWithFault(*fault, answerCommand, std::move(*answer));
     } else {
@@ -99,7 +97,7 @@ void SimInterface::QueueWithFault(const Fault& fault, std::uint8_t answerCommand
             break;
         case FaultKind::StaleBefore:
             // Before any command was answered, a late close acknowledgement stands in.
-            in_.push_back(lastAnswer_.empty() ? MakeFrame('o' | kResponseBit, Ack(0))
+            in_.push_back(lastAnswer_.empty() ? MakeFrame('o' | wusb::kResponseBit, Ack(0))
                                               : lastAnswer_);
             break;
         case FaultKind::InvalidFlood:
