@@ -339,6 +339,9 @@ void EmulatedDevice::Plug() {
         g_clear_error(&error);
         throw std::runtime_error("umockdev could not attach to " + c->devNode + ": " + why);
     }
+    // add_device announced the device before its descriptors and node existed; a listener that
+    // looked then gave up on it, so it is announced again now that it is complete.
+    umockdev_testbed_uevent(bus_.testbed(), c->sysPath.c_str(), "add");
     connections_.push_back(std::move(c));
 }
 
