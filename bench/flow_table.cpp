@@ -1,0 +1,63 @@
+#include "bench/flow_table.h"
+
+namespace bench {
+namespace {
+
+bool TransfersMinimal(const FlowResult& r) {
+    return r.counts.writes == r.minWrites && r.counts.reads == r.minReads;
+}
+
+bool OverheadWithinGoal(const MeasuredFlow& f) {
+    // A flow without waits has no floor to compare with; its absolute time is shown instead.
+    return f.spec.floorMs == 0 ||
+           f.result.wallMs.median - f.spec.floorMs <= kOverheadGoal * f.spec.floorMs;
+}
+
+}  // namespace
+
+bool MeetsGoals(const MeasuredFlow& f) {
+    return f.result.failure.empty() && OverheadWithinGoal(f) && TransfersMinimal(f.result);
+}
+
+std::string TimingTable(const std::vector<MeasuredFlow>& flows) {
+    std::string t =
+        "| flow | floor (ms) | wall (ms): median (min–max, runs) | overhead (ms) | "
+        "of which late wake-ups (ms) | of which outside the waits (ms) | wall / floor | "
+        "overhead ≤ 2 % of floor |\n"
+        "|---|---:|---|---:|---:|---:|---:|---|\n";
+    for (const MeasuredFlow& f : flows) {
+        const FlowResult& r = f.result;
+        t += "| " + f.spec.name + " | " + Fixed(f.spec.floorMs, 0) + " | ";
+        if (!r.failure.empty()) {
+            t += "FAILED: " + r.failure + " | | | | | no |\n";
+            continue;
+        }
+        t += FormatSummary(r.wallMs, 2) + " | " + Fixed(r.wallMs.median - f.spec.floorMs, 2) +
+             " | " + Fixed(r.oversleptMs.median, 2) + " | " + Fixed(r.outsideSleepsMs.median, 3) +
+             " | ";
+        if (f.spec.floorMs == 0) {
+            t += "— | no wait to compare with |\n";
+            continue;
+        }
+        const double share = (r.wallMs.median - f.spec.floorMs) / f.spec.floorMs;
+        t += Fixed(r.wallMs.median / f.spec.floorMs, 4) + " | " +
+             (OverheadWithinGoal(f) ? "yes" : "no") + " (" + Fixed(100 * share, 2) + " %) |\n";
+    }
+    return t;
+}
+
+std::string TransferTable(const std::vector<MeasuredFlow>& flows) {
+    std::string t =
+        "| flow | commands | writes: minimum / measured | reads: minimum / measured | equal |\n"
+        "|---|---:|---:|---:|---|\n";
+    for (const MeasuredFlow& f : flows) {
+        const FlowResult& r = f.result;
+        t += "| " + f.spec.name + " | " + std::to_string(f.spec.commands.size()) + " | " +
+             std::to_string(r.minWrites) + " / " + std::to_string(r.counts.writes) + " | " +
+             std::to_string(r.minReads) + " / " + std::to_string(r.counts.reads) + " | " +
+             (TransfersMinimal(r) ? "yes" : "no") + " |\n";
+    }
+    return t;
+}
+
+}  // namespace bench

@@ -1,0 +1,27 @@
+// The flow results as Markdown: wall time against the floor, and transfers against the minimum.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "bench/flow_run.h"
+#include "bench/flows.h"
+
+namespace bench {
+
+// The share of the floor that a flow may add on top of its waits.
+inline constexpr double kOverheadGoal = 0.02;
+
+struct MeasuredFlow {
+    FlowSpec spec;
+    FlowResult result;
+};
+
+// True when the flow ran as expected, its overhead is within the goal and its transfers are
+// the minimum.
+bool MeetsGoals(const MeasuredFlow& flow);
+
+std::string TimingTable(const std::vector<MeasuredFlow>& flows);
+std::string TransferTable(const std::vector<MeasuredFlow>& flows);
+
+}  // namespace bench

@@ -1,0 +1,44 @@
+// What a flow measurement runs on: a platform with one simulated interface and reader behind
+// it, and the bulk transfers counted at the platform seam.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "sim/device.h"
+#include "sim/platform.h"
+#include "wusb/platform.h"
+
+namespace bench {
+
+class Rig {
+  public:
+    virtual ~Rig() = default;
+    virtual wusb::Platform& platform() = 0;
+    // Runs `change` on the simulated interface while no transfer is being served.
+    virtual void WithInterface(const std::function<void(sim::SimInterface&)>& change) = 0;
+    // Bulk reads and writes since the last ResetCounts.
+    virtual sim::TransferCounts counts() const = 0;
+    virtual void ResetCounts() = 0;
+    // How the transfers travel, for the tables ("in-process simulator", ...).
+    virtual std::string name() const = 0;
+};
+
+// The in-process simulator backend: transfers are function calls, a read with nothing to
+// send sleeps the pipe's time-out on the given clock.
+class SimRig final : public Rig {
+  public:
+    explicit SimRig(wusb::Clock& clock);
+
+    wusb::Platform& platform() override { return platform_; }
+    void WithInterface(const std::function<void(sim::SimInterface&)>& change) override;
+    sim::TransferCounts counts() const override { return platform_.counts(); }
+    void ResetCounts() override { platform_.ResetCounts(); }
+    std::string name() const override { return "in-process simulator"; }
+
+  private:
+    sim::SimPlatform platform_;
+    int device_;
+};
+
+}  // namespace bench
