@@ -1,0 +1,49 @@
+#include "app/Program.h"
+
+#include <QApplication>
+#include <QScreen>
+
+#include "app/FailureText.h"
+#include "app/QtDialogs.h"
+#include "app/WindowFont.h"
+#include "app/Wmain.h"
+#include "uwieg/session.h"
+#include "wusb/device.h"
+
+namespace {
+
+constexpr int kFontPixels = 13;
+
+void CentreOnScreen(QWidget& window) {
+    if (const QScreen* screen = window.screen()) {
+        window.move(screen->availableGeometry().center() - window.rect().center());
+    }
+}
+
+}  // namespace
+
+int ProgramEntry(int& argc, char** argv, const std::function<void()>& body) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Trelvo"));
+    QApplication::setFont(WindowFont(kFontPixels));
+    try {
+        body();
+    } catch (...) {
+        QtDialogs().ShowError(CurrentFailureText());
+    }
+    return 0;
+}
+
+void RunMainWindow(wusb::Platform& platform, wusb::Clock& clock,
+                   const std::function<void(TMainWin&)>& alongside) {
+    // Declared first so that it outlives the window: it owns every device handle.
+    wusb::WUsbDevTab deviceList(platform, uwieg::kInterfaceGuid);
+    QtDialogs dialogs;
+    TMainWin MainWin(deviceList, clock, dialogs);
+    CentreOnScreen(MainWin);
+    if (alongside) {
+        alongside(MainWin);
+    }
+    MainWin.show();
+    QApplication::exec();
+}

@@ -1,0 +1,283 @@
+#include "app/Wmain.h"
+
+#include <QCloseEvent>
+#include <QEvent>
+#include <QProgressBar>
+#include <QString>
+#include <QTimer>
+
+#include "app/FailureText.h"
+#include "app/WindowFont.h"
+#include "app/widgets/PaintNow.h"
+#include "uwieg/err.h"
+#include "uwieg/identity.h"
+#include "uwieg/session.h"
+#include "uwieg/upgrade.h"
+#include "wusb/err.h"
+
+namespace {
+
+constexpr const char* kNotRespondingText = "Czytnik nie odpowiada.";
+constexpr int kFontPixels = 13;
+constexpr int kReaderLabelPixels = 19;
+constexpr int kUpgrTimerMs = 50;
+constexpr int kTimerMs = 200;
+constexpr int kProgressEnd = 100;
+constexpr int kProgressStep = 5;
+constexpr std::uint32_t kProgressStepMs = 5;
+constexpr std::uint32_t kProgressHoldMs = 50;
+
+}  // namespace
+
+TMainWin::TMainWin(wusb::WUsbDevTab& deviceList, wusb::Clock& clock, uwieg::Dialogs& dialogs,
+                   QWidget* parent)
+    : QWidget(parent),
+      Timer(new QTimer(this)),
+      UpgrTimer(new QTimer(this)),
+      device(clock),
+      deviceList_(deviceList),
+      clock_(clock),
+      dialogs_(dialogs) {
+    setupUi(this);
+    setObjectName(QStringLiteral("MainWin"));
+    setFont(WindowFont(kFontPixels));
+    RdLbl->setFont(WindowFont(kReaderLabelPixels));
+    Timer->setInterval(kTimerMs);
+    UpgrTimer->setInterval(kUpgrTimerMs);
+    Wire();
+    UpgrTimer->start();
+}
+
+TMainWin::~TMainWin() = default;
+
+template <typename Handler>
+void TMainWin::RunGuarded(Handler handler) {
+    try {
+        handler();
+    } catch (...) {
+        dialogs_.ShowError(CurrentFailureText());
+    }
+}
+
+void TMainWin::Wire() {
+    connect(RdBtn, &QPushButton::clicked, this, [this] { RunGuarded([this] { RdBtnClick(); }); });
+    connect(WrBtn, &QPushButton::clicked, this, [this] { RunGuarded([this] { WrBtnClick(); }); });
+    // toggled fires exactly when the checked state changes, by the user or by the program.
+    connect(BuzChkBx, &QCheckBox::toggled, this, [this] { BuzChkBxClick(); });
+    connect(LedChkBx, &QCheckBox::toggled, this, [this] { LedChkBxClick(); });
+    connect(WiegNoParBitChkBx, &QCheckBox::toggled, this, [this] { WiegNoParBitChkBxClick(); });
+    connect(LedRGrp, &RadioGroup::clicked, this,
+            [this] { RunGuarded([this] { LedRGrpClick(); }); });
+    connect(BuzRGrp, &RadioGroup::clicked, this,
+            [this] { RunGuarded([this] { LedRGrpClick(); }); });
+    connect(Timer, &QTimer::timeout, this, &TMainWin::TimerTick);
+    connect(UpgrTimer, &QTimer::timeout, this,
+            [this] { RunGuarded([this] { UpgrTimerTimer(); }); });
+    Konfiguracja->installEventFilter(this);
+    Test->installEventFilter(this);
+}
+
+void TMainWin::TimerTick() {
+    // The timer keeps running while a tick's error box is open; without this, a lasting fault
+    // (the interface unplugged) would stack a new box every 200 ms.
+    if (tickFailureShown_) {
+        return;
+    }
+    tickFailureShown_ = true;
+    RunGuarded([this] { TimerTimer(); });
+    tickFailureShown_ = false;
+}
+
+bool TMainWin::eventFilter(QObject* watched, QEvent* event) {
+    // A page becomes visible: at the window's first show and whenever its tab is selected.
+    // Spontaneous shows (the window restored from minimised) change no page.
+    if (event->type() == QEvent::Show && !event->spontaneous()) {
+        if (watched == Konfiguracja) {
+            RunGuarded([this] { KonfiguracjaShow(); });
+        } else if (watched == Test) {
+            RunGuarded([this] { TestShow(); });
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void TMainWin::closeEvent(QCloseEvent* event) {
+    // A failed closing exchange is shown, but never keeps the window open.
+    RunGuarded([this] { FormClose(); });
+    event->accept();
+}
+
+bool TMainWin::OpenInterface() {
+    return uwieg::OpenInterface(deviceList_, device, dialogs_);
+}
+
+void TMainWin::ConnectReader() {
+    uwieg::ConnectReader(device);
+    ShowReaderState(true);
+}
+
+void TMainWin::UpgrCheck() {
+    uwieg::UpgrCheck(device, dialogs_, *this);
+}
+
+void TMainWin::SetUpgradeLabelVisible(bool visible) {
+    SetVisibleNow(*UpgrLbl, visible);
+}
+
+void TMainWin::SetProgressMaximum(int maximum) {
+    UpgrProgrBar->setMaximum(maximum);
+    UpgrProgrBar->repaint();
+}
+
+void TMainWin::SetProgressPosition(int position) {
+    UpgrProgrBar->setValue(position);
+    UpgrProgrBar->repaint();
+}
+
+void TMainWin::SetProgressVisible(bool visible) {
+    SetVisibleNow(*UpgrProgrBar, visible);
+}
+
+void TMainWin::ReaderReconnected() {
+    ShowReaderState(true);
+}
+
+bool TMainWin::ReadFlow() {
+    try {
+        if (!OpenInterface()) {
+            return false;
+        }
+        ConnectReader();
+        UpgrCheck();
+        device.ReadConfig(config);
+        device.CloseChannel();
+        return true;
+    } catch (const wusb::WUsbErr& e) {
+        dialogs_.ShowError(wusb::Message(e));
+    } catch (const uwieg::UWiegErr& e) {
+        dialogs_.ShowError(uwieg::Message(e));
+    }
+    ShowReaderState(false);
+    return false;
+}
+
+bool TMainWin::WriteFlow() {
+    try {
+        if (!OpenInterface()) {
+            return false;
+        }
+        ConnectReader();
+        device.WriteConfig(config);
+        device.CloseChannel();
+        return true;
+    } catch (const wusb::WUsbErr& e) {
+        dialogs_.ShowError(wusb::Message(e));
+    } catch (const uwieg::UWiegErr& e) {
+        dialogs_.ShowError(uwieg::Message(e));
+    }
+    ShowReaderState(false);
+    return false;
+}
+
+void TMainWin::AnimateProgress(QProgressBar* bar) {
+    SetVisibleNow(*bar, true);
+    for (int position = 0; position <= kProgressEnd; position += kProgressStep) {
+        bar->setValue(position);
+        bar->repaint();
+        clock_.Sleep(kProgressStepMs);
+    }
+    clock_.Sleep(kProgressHoldMs);
+    SetVisibleNow(*bar, false);
+}
+
+void TMainWin::SetReaderLabel(const std::string& text) {
+    RdLbl->setText(QString::fromStdString(text));
+    RdLbl->adjustSize();
+}
+
+void TMainWin::ShowReaderState(bool connected) {
+    const uwieg::ReaderIdentity identity = device.identity();
+    if (connected) {
+        lineText = identity.Description();
+        SetReaderLabel(lineText);
+        KartTypeGrp->setVisible(identity.offersCardTypes());
+    } else {
+        SetReaderLabel(kNotRespondingText);
+    }
+    WiegSizeRGrp->setEnabled(connected);
+    WiegOrderRGrp->setEnabled(connected);
+    WiegNoParBitChkBx->setEnabled(connected);
+    EnableParityGroups(connected && !WiegNoParBitChkBx->isChecked());
+    KeybRGrp->setEnabled(connected && identity.offersKeypadMode());
+    LedStabRGrp->setEnabled(connected);
+    LedChkBx->setEnabled(connected);
+    LedTim->setEnabled(connected && LedChkBx->isChecked());
+    BuzChkBx->setEnabled(connected);
+    for (QCheckBox* slot : BuzSlots()) {
+        slot->setEnabled(connected && BuzChkBx->isChecked());
+    }
+    WrBtn->setEnabled(connected);
+}
+
+void TMainWin::EnableParityGroups(bool enabled) {
+    WiegBegBitRGrp->setEnabled(enabled);
+    WiegEndBitRGrp->setEnabled(enabled);
+}
+
+void TMainWin::WiegNoParBitChkBxClick() {
+    EnableParityGroups(!WiegNoParBitChkBx->isChecked());
+}
+
+void TMainWin::LedChkBxClick() {
+    const bool on = LedChkBx->isChecked();
+    LedTimLbl->setEnabled(on);
+    LedTim->setEnabled(on);
+    LedSLbl->setEnabled(on);
+}
+
+void TMainWin::BuzChkBxClick() {
+    const bool on = BuzChkBx->isChecked();
+    BuzSygnLbl->setEnabled(on);
+    for (QCheckBox* slot : BuzSlots()) {
+        slot->setEnabled(on);
+    }
+}
+
+void TMainWin::RdBtnClick() {
+    if (ReadFlow()) {
+        AnimateProgress(RdProgrBar);
+        DecodeConfig();
+    }
+}
+
+void TMainWin::WrBtnClick() {
+    // First, so the field shows the stored LED time even when the write then fails.
+    EncodeConfig();
+    if (WriteFlow()) {
+        AnimateProgress(WrProgrBar);
+    }
+}
+
+void TMainWin::UpgrTimerTimer() {
+    UpgrTimer->stop();
+    if (ReadFlow()) {
+        DecodeConfig();
+    }
+}
+
+void TMainWin::KonfiguracjaShow() {
+    Timer->stop();
+    if (!firstShowDone) {
+        firstShowDone = true;
+        return;
+    }
+    if (ReadFlow()) {
+        DecodeConfig();
+    }
+}
+
+void TMainWin::FormClose() {
+    if (device.channelOpen && OpenInterface()) {
+        device.CloseChannel();
+    }
+}

@@ -1,0 +1,98 @@
+// The main window: the configuration tab (read, write, upgrade offer, enabling rules) and the
+// test tab (live transmissions, LED and BUZ lines). Controls are public members named after
+// their objectName, as the form defines them.
+#pragma once
+
+#include <QWidget>
+#include <array>
+#include <string>
+
+#include "ui_Wmain.h"
+#include "uwieg/config.h"
+#include "uwieg/device.h"
+#include "uwieg/dialogs.h"
+#include "uwieg/upgrade.h"
+#include "wusb/clock.h"
+#include "wusb/device.h"
+
+class QCheckBox;
+class QCloseEvent;
+class QProgressBar;
+class QTimer;
+
+class TMainWin : public QWidget, public Ui::TMainWin, private uwieg::UpgradeView {
+    Q_OBJECT
+
+  public:
+    // `deviceList` is the USB-Wiegand device list (bound to uwieg::kInterfaceGuid); all three
+    // collaborators must outlive the window. Nothing is sent to the hardware here.
+    TMainWin(wusb::WUsbDevTab& deviceList, wusb::Clock& clock, uwieg::Dialogs& dialogs,
+             QWidget* parent = nullptr);
+    ~TMainWin() override;
+
+    QTimer* Timer;      // 200 ms, test-tab polling
+    QTimer* UpgrTimer;  // 50 ms once, the start-up read
+
+    // Event handlers.
+    void WrBtnClick();
+    void RdBtnClick();
+    void BuzChkBxClick();
+    void LedChkBxClick();
+    void WiegNoParBitChkBxClick();
+    void TestShow();
+    void KonfiguracjaShow();
+    void TimerTimer();
+    void UpgrTimerTimer();
+    void FormClose();
+    void LedRGrpClick();
+
+    // Steps of the flows.
+    bool OpenInterface();
+    void ConnectReader();
+    void UpgrCheck();
+    bool ReadFlow();
+    bool WriteFlow();
+    void AnimateProgress(QProgressBar* bar);
+    void ShowReaderState(bool connected);
+    void EnableParityGroups(bool enabled);
+    void DecodeConfig();
+    void EncodeConfig();
+    void AddTestLine(const std::string& text);
+
+    uwieg::UWiegDev device;
+    uwieg::ReaderConfig config{};
+    std::string lineText;
+    bool suppressTestClick = false;
+    // Set by the first show of the configuration tab, which reads nothing. One window per
+    // program, so a member serves as the program-wide flag (and keeps tests independent).
+    bool firstShowDone = false;
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    // The upgrade's progress on UpgrLbl and UpgrProgrBar, painted at once because the upgrade
+    // runs without returning to the event loop.
+    void SetUpgradeLabelVisible(bool visible) override;
+    void SetProgressMaximum(int maximum) override;
+    void SetProgressPosition(int position) override;
+    void SetProgressVisible(bool visible) override;
+    void ReaderReconnected() override;
+
+    std::array<QCheckBox*, 7> BuzSlots() const;
+    uwieg::ConfigControls ReadControls() const;
+    void ApplyControls(const uwieg::ConfigControls& controls);
+    void SetReaderLabel(const std::string& text);
+    void Wire();
+    // Runs a handler from the event loop: a failure the handler leaves uncaught is shown in
+    // the error box instead of ending the program.
+    template <typename Handler>
+    void RunGuarded(Handler handler);
+    void TimerTick();
+
+    wusb::WUsbDevTab& deviceList_;
+    wusb::Clock& clock_;
+    uwieg::Dialogs& dialogs_;
+    bool tickFailureShown_ = false;
+};
