@@ -43,7 +43,8 @@ std::optional<std::uint8_t> Expected(const std::string& text) {
     long long value = 0;
     if (rest.starts_with('$') || rest.starts_with("0x") || rest.starts_with("0X")) {
         const std::size_t start = rest[0] == '$' ? 1 : 2;
-        for (std::size_t k = start; k < rest.size() && HexDigit(rest[k]) >= 0; ++k, ++digits) {
+        for (std::size_t k = start; k < rest.size() && HexDigit(rest[k]) >= 0 && digits < 8;
+             ++k, ++digits) {
             value = value * 16 + HexDigit(rest[k]);
         }
         if (digits == 0 || digits > 7 || start + digits != rest.size()) {
@@ -53,7 +54,7 @@ std::optional<std::uint8_t> Expected(const std::string& text) {
     }
     const bool negative = rest[0] == '-';
     const std::size_t start = (rest[0] == '-' || rest[0] == '+') ? 1 : 0;
-    for (std::size_t k = start; k < rest.size() && IsDigit(rest[k]); ++k, ++digits) {
+    for (std::size_t k = start; k < rest.size() && IsDigit(rest[k]) && digits < 10; ++k, ++digits) {
         value = value * 10 + (rest[k] - '0');
     }
     if (digits == 0 || digits > 9 || start + digits != rest.size()) {

@@ -120,6 +120,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Nothing is held over: the next poll on a silent pipe takes nothing.
     platform.script.clear();
     platform.delivered.clear();
+    platform.failingTimeoutCalls.clear();
     FUZZ_CHECK(dev.PollReport(payload.get()) == 0);
     FUZZ_CHECK(platform.inTimeouts.back() == uwieg::kReadTimeoutMs);
     return 0;
