@@ -8,6 +8,7 @@
 #include "fuzz/support/input.h"
 #include "fuzz/support/scripted_platform.h"
 #include "fuzz/support/transfers.h"
+#include "fuzz/support/wait_check.h"
 #include "wusb/crc.h"
 #include "wusb/err.h"
 #include "wusb/frame.h"
@@ -19,31 +20,11 @@ using fuzz::Bytes;
 using fuzz::Delivered;
 using fuzz::IsWholeFrame;
 
-// The earlier reads all failed `accepted`, and the wait ended where it should: at the
-// accepted read when `result` is not 0, otherwise at an empty read.
-template <typename Accepts>
-const Delivered& CheckStopsAtFirstAccepted(const std::vector<Delivered>& reads, bool found,
-                                           Accepts accepts) {
-    FUZZ_CHECK(!reads.empty());
-    for (std::size_t i = 0; i + 1 < reads.size(); ++i) {
-        FUZZ_CHECK(!accepts(reads[i].bytes));
-        // Only the retried first read after linking may follow an empty one.
-        FUZZ_CHECK(!reads[i].bytes.empty() || i == 0);
-    }
-    const Delivered& last = reads.back();
-    if (found) {
-        FUZZ_CHECK(accepts(last.bytes));
-    } else {
-        FUZZ_CHECK(last.bytes.empty());
-    }
-    return last;
-}
-
 void CheckReceiveFrame(fuzz::ScriptedPlatform& platform, wusb::WUsbDev& dev) {
     auto buffer = std::make_unique<wusb::FrameBuffer>();
     const std::uint32_t n = wusb::ReceiveFrame(dev, *buffer);
     FUZZ_CHECK(n == 0 || (n >= 6 && n <= wusb::kFrameCapacity));
-    const Delivered& last = CheckStopsAtFirstAccepted(platform.delivered, n != 0, IsWholeFrame);
+    const Delivered& last = fuzz::CheckWaitEnded(platform.delivered, n != 0, IsWholeFrame);
     if (n != 0) {
         FUZZ_CHECK(last.bytes.size() == n);
         FUZZ_CHECK(std::equal(last.bytes.begin(), last.bytes.end(), buffer->begin()));
@@ -56,7 +37,7 @@ std::uint32_t CheckWaitResponse(fuzz::ScriptedPlatform& platform, std::uint8_t r
                                 std::uint32_t expectedLength) {
     FUZZ_CHECK(result <= wusb::kMaxPayload);
     const auto matches = [response](const Bytes& f) { return IsWholeFrame(f) && f[2] == response; };
-    const Delivered& last = CheckStopsAtFirstAccepted(platform.delivered, result != 0, matches);
+    const Delivered& last = fuzz::CheckWaitEnded(platform.delivered, result != 0, matches);
     if (result != 0) {
         FUZZ_CHECK(result == last.bytes.size() - 5);
         const std::uint32_t copied = std::min(result, expectedLength);
@@ -95,7 +76,7 @@ void CheckCommandAck(fuzz::ScriptedPlatform& platform, wusb::WUsbDev& dev, std::
     const auto matches = [response](const Bytes& f) { return IsWholeFrame(f) && f[2] == response; };
     const Bytes& last = platform.delivered.back().bytes;
     const bool answered = matches(last);
-    CheckStopsAtFirstAccepted(platform.delivered, answered, matches);
+    fuzz::CheckWaitEnded(platform.delivered, answered, matches);
     if (!answered || last.size() != 6) {
         FUZZ_CHECK(code == 12);
     } else if (last[3] != 0) {
