@@ -2,19 +2,12 @@
 #include <gtest/gtest.h>
 
 #include "linked_device.h"
+#include "recording_dialogs.h"
 #include "uwieg/err.h"
 #include "wusb/err.h"
 
 namespace uwieg_test {
 namespace {
-
-class RecordingDialogs final : public uwieg::Dialogs {
-  public:
-    std::vector<std::string> errors;
-    void ShowError(const std::string& text) override { errors.push_back(text); }
-    bool AskYesNo(const std::string&, const std::string&) override { return false; }
-    void ShowMessage(const std::string&) override {}
-};
 
 // The answer to 'M' from a reader of this type (leading byte included).
 Bytes IdentityAnswer(int typeNumber, std::uint16_t readerNumber, std::uint16_t firmware) {
