@@ -1,0 +1,141 @@
+// A main window on the simulated interface, a fake clock whose sleeps can be watched, and
+// dialogs that record what was shown and answer questions from a script.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/Wmain.h"
+#include "sim/device.h"
+#include "sim/platform.h"
+#include "uwieg/dialogs.h"
+#include "uwieg/session.h"
+#include "wusb/clock.h"
+#include "wusb/device.h"
+
+class RecordingDialogs final : public uwieg::Dialogs {
+  public:
+    struct Shown {
+        enum Kind { Error, Question, Message } kind;
+        std::string text;
+        std::string caption;
+    };
+
+    void ShowError(const std::string& text) override { Record({Shown::Error, text, {}}); }
+    bool AskYesNo(const std::string& text, const std::string& caption) override {
+        Record({Shown::Question, text, caption});
+        if (answers.empty()) {
+            return false;
+        }
+        const bool answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
+    void ShowMessage(const std::string& text) override { Record({Shown::Message, text, {}}); }
+
+    std::vector<std::string> Errors() const {
+        std::vector<std::string> texts;
+        for (const Shown& s : shown) {
+            if (s.kind == Shown::Error) {
+                texts.push_back(s.text);
+            }
+        }
+        return texts;
+    }
+
+    std::vector<Shown> shown;
+    std::deque<bool> answers;       // for AskYesNo, in order; No when empty
+    std::function<void()> onShown;  // runs while a box "is open"
+
+  private:
+    void Record(Shown s) {
+        shown.push_back(std::move(s));
+        if (onShown) {
+            onShown();
+        }
+    }
+};
+
+class WatchedClock final : public wusb::Clock {
+  public:
+    wusb::TimeStamp Now() override { return fake.Now(); }
+    void Sleep(std::uint32_t milliseconds) override {
+        if (onSleep) {
+            onSleep(milliseconds);
+        }
+        fake.Sleep(milliseconds);
+    }
+
+    wusb::FakeClock fake;
+    std::function<void(std::uint32_t)> onSleep;
+};
+
+inline const std::string kNoInterface = "Nie znaleziono interface'u USB-Wiegand.";
+inline const std::string kNotResponding = "Czytnik nie odpowiada.";
+inline const std::string kCommFailure = "Błąd komunikacji z interfacem USB-Wiegand.";
+
+class WindowTest : public ::testing::Test {
+  protected:
+    void TearDown() override {
+        win.reset();
+        list.reset();
+    }
+
+    void Plug() { deviceNumber = platform.Plug(iface); }
+    sim::ReaderModel& reader() { return iface->reader(); }
+
+    // Builds and shows the window (the first show of the configuration tab reads nothing).
+    // The start-up timer is left to the test: StartUp() runs its tick directly.
+    void Create(bool show = true) {
+        list = std::make_unique<wusb::WUsbDevTab>(platform, uwieg::kInterfaceGuid);
+        win = std::make_unique<TMainWin>(*list, clock, dialogs);
+        if (show) {
+            win->show();
+        }
+    }
+    void StartUp() { win->UpgrTimerTimer(); }
+    void ShowTestTab() { win->PageControl1->setCurrentIndex(1); }
+    void ShowConfigTab() { win->PageControl1->setCurrentIndex(0); }
+
+    // The interface commands received so far, as their letters.
+    std::string Commands() const {
+        std::string letters;
+        for (const auto& r : iface->received()) {
+            letters += static_cast<char>(r.command);
+        }
+        return letters;
+    }
+    // The reader commands carried by 'T', as their letters.
+    std::string ReaderCommands() const {
+        std::string letters;
+        for (const auto& r : iface->received()) {
+            if (r.command == 'T' && !r.payload.empty()) {
+                letters += static_cast<char>(r.payload[0]);
+            }
+        }
+        return letters;
+    }
+    // The payload of the last 'T' carrying `readerCommand`, without the command byte.
+    sim::Bytes LastTunnelData(char readerCommand) const {
+        const auto& all = iface->received();
+        for (auto it = all.rbegin(); it != all.rend(); ++it) {
+            if (it->command == 'T' && !it->payload.empty() && it->payload[0] == readerCommand) {
+                return sim::Bytes(it->payload.begin() + 1, it->payload.end());
+            }
+        }
+        return {};
+    }
+
+    WatchedClock clock;
+    sim::SimPlatform platform{clock};
+    std::shared_ptr<sim::SimInterface> iface = std::make_shared<sim::SimInterface>();
+    int deviceNumber = -1;
+    RecordingDialogs dialogs;
+    std::unique_ptr<wusb::WUsbDevTab> list;
+    std::unique_ptr<TMainWin> win;
+};
