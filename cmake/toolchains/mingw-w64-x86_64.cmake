@@ -14,6 +14,10 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
+# pkg-config must not hand host libraries (libusb, umockdev) to a Windows build.
+set(ENV{PKG_CONFIG_LIBDIR} ${CMAKE_FIND_ROOT_PATH}/lib/pkgconfig)
+set(ENV{PKG_CONFIG_PATH} "")
+
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
 
 # Test executables run under Wine, quietly: its debug channels would bury the test output.
