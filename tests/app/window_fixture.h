@@ -92,6 +92,7 @@ class WindowTest : public ::testing::Test {
     // Builds and shows the window (the first show of the configuration tab reads nothing).
     // The start-up timer is left to the test: StartUp() runs its tick directly.
     void Create(bool show = true) {
+        win.reset();
         list = std::make_unique<wusb::WUsbDevTab>(platform, uwieg::kInterfaceGuid);
         win = std::make_unique<TMainWin>(*list, clock, dialogs);
         if (show) {
