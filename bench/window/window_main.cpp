@@ -1,0 +1,135 @@
+// The program as trelvo-sim runs it (same entry, window and simulated interface, the simulator
+// panel optional), instrumented from outside the window: it prints the monotonic time of the
+// first paint and of the end of the start-up read, then opens the test tab and measures the CPU
+// it uses while monitoring the idle reader, and closes the window.
+//
+// Output, one "key value" per line: created_ns, shown_ns, read_done_ns (CLOCK_MONOTONIC),
+// startup_ok, idle_wall_s, idle_cpu_s, idle_polls, closed.
+#include <sys/resource.h>
+
+#include <QEvent>
+#include <QTimer>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <memory>
+#include <string>
+
+#include "app/Program.h"
+#include "app/SimPanel.h"
+#include "app/Wmain.h"
+#include "sim/device.h"
+#include "sim/platform.h"
+#include "wusb/clock.h"
+
+namespace {
+
+struct Options {
+    bool panel = false;
+    int settleMs = 1000;
+    int idleMs = 10000;
+};
+
+long long MonotonicNs() {
+    timespec t{};
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    return static_cast<long long>(t.tv_sec) * 1'000'000'000LL + t.tv_nsec;
+}
+
+double CpuSeconds() {
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    auto seconds = [](const timeval& v) {
+        return static_cast<double>(v.tv_sec) + static_cast<double>(v.tv_usec) / 1e6;
+    };
+    return seconds(u.ru_utime) + seconds(u.ru_stime);
+}
+
+void Print(const char* key, const std::string& value) {
+    std::printf("%s %s\n", key, value.c_str());
+    std::fflush(stdout);
+}
+
+class FirstPaint final : public QObject {
+  public:
+    using QObject::QObject;
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint && !seen_) {
+            seen_ = true;
+            Print("shown_ns", std::to_string(MonotonicNs()));
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+  private:
+    bool seen_ = false;
+};
+
+// Opens the test tab, lets it settle, measures the idle monitor, then closes the window.
+void MonitorIdleReader(TMainWin& window, sim::SimPlatform& platform, const Options& options) {
+    window.PageControl1->setCurrentWidget(window.Test);
+    QTimer::singleShot(options.settleMs, &window, [&window, &platform, options] {
+        const auto start = std::chrono::steady_clock::now();
+        const double cpuStart = CpuSeconds();
+        const std::uint64_t readsStart = platform.counts().reads;
+        QTimer::singleShot(
+            options.idleMs, &window, [&window, &platform, start, cpuStart, readsStart] {
+                const double wall =
+                    std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+                Print("idle_wall_s", std::to_string(wall));
+                Print("idle_cpu_s", std::to_string(CpuSeconds() - cpuStart));
+                Print("idle_polls", std::to_string(platform.counts().reads - readsStart));
+                window.close();
+            });
+    });
+}
+
+Options ParseOptions(int argc, char** argv) {
+    Options options;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--panel") == 0) {
+            options.panel = true;
+        } else if (std::strcmp(argv[i], "--idle-ms") == 0 && i + 1 < argc) {
+            options.idleMs = std::atoi(argv[++i]);
+        } else if (std::strcmp(argv[i], "--settle-ms") == 0 && i + 1 < argc) {
+            options.settleMs = std::atoi(argv[++i]);
+        }
+    }
+    return options;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const Options options = ParseOptions(argc, argv);
+    return ProgramEntry(argc, argv, [&options] {
+        wusb::SystemClock clock;
+        sim::SimPlatform platform(clock);
+        const int device = platform.Plug(std::make_shared<sim::SimInterface>());
+        std::unique_ptr<SimPanel> panel;
+        FirstPaint firstPaint;
+        RunMainWindow(platform, clock, [&](TMainWin& window) {
+            // The window has just been built and its 50 ms start-up timer started.
+            Print("created_ns", std::to_string(MonotonicNs()));
+            if (options.panel) {
+                panel = std::make_unique<SimPanel>(platform, device);
+                panel->show();
+            }
+            window.installEventFilter(&firstPaint);
+            // Connected after the window's own handler, so this runs once the read is over.
+            QObject::connect(window.UpgrTimer, &QTimer::timeout, &window, [&] {
+                Print("read_done_ns", std::to_string(MonotonicNs()));
+                const bool ok = window.RdLbl->text().startsWith(QStringLiteral("Czytnik KV-T"));
+                Print("startup_ok", ok ? "1" : "0");
+                if (options.idleMs > 0) {
+                    QTimer::singleShot(0, &window,
+                                       [&] { MonitorIdleReader(window, platform, options); });
+                } else {
+                    window.close();
+                }
+            });
+        });
+        Print("closed", "1");
+    });
+}
