@@ -68,7 +68,7 @@ bool ScriptedPlatform::QueryInterfaceSettings(wusb::Handle usb, std::uint8_t,
                                               wusb::InterfaceDescriptor& out) {
     FUZZ_CHECK(usb == kUsb);
     out = {};
-    out.bNumEndpoints = static_cast<std::uint8_t>(pipes.size());
+    out.bNumEndpoints = endpointCount.value_or(static_cast<std::uint8_t>(pipes.size()));
     return true;
 }
 

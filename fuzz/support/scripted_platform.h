@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <optional>
 #include <vector>
 
 #include "wusb/device.h"
@@ -30,6 +31,8 @@ class ScriptedPlatform final : public wusb::Platform {
     Bytes serialDescriptor{4, 3, '1', 0};
     std::vector<wusb::PipeInfo> pipes{{wusb::PipeType::Bulk, kInPipe, 64, 0},
                                       {wusb::PipeType::Bulk, kOutPipe, 64, 0}};
+    // bNumEndpoints of the interface; none: as many as `pipes` holds.
+    std::optional<std::uint8_t> endpointCount;
     // Index (counted from 0) of the SetPipeTimeout calls that fail.
     std::vector<int> failingTimeoutCalls;
 
