@@ -161,6 +161,7 @@ struct EmulatedDevice::Connection {
             Control(urb);
             finished.push_back(urb);
         } else if (fields.endpoint & 0x80) {
+            ++device->inTransfers_;
             waitingIn.push_back(urb);
         } else {
             const auto* bytes = urb.buffer ? urb.buffer->data : nullptr;
@@ -377,6 +378,11 @@ void EmulatedDevice::WithFirmware(const std::function<void(Firmware&)>& change) 
 int EmulatedDevice::controlRequests() const {
     std::lock_guard lock(mutex_);
     return controlRequests_;
+}
+
+int EmulatedDevice::inTransfers() const {
+    std::lock_guard lock(mutex_);
+    return inTransfers_;
 }
 
 int EmulatedDevice::emptyReaps() const {

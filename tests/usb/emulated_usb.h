@@ -72,6 +72,8 @@ class EmulatedDevice {
     int controlRequests() const;
     // Empty IN polls libusb made (REAPURBNDELAY answered "nothing yet").
     int emptyReaps() const;
+    // Bulk IN transfers the host started.
+    int inTransfers() const;
 
     struct Connection;
 
@@ -87,6 +89,7 @@ class EmulatedDevice {
     std::thread remover_;
     int controlRequests_ = 0;
     int emptyReaps_ = 0;
+    int inTransfers_ = 0;
 };
 
 }  // namespace usbtest

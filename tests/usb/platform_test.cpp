@@ -137,7 +137,7 @@ TEST_F(PlatformOnEmulatedUsb, EachPipeKeepsItsOwnTimeout) {
             EXPECT_FALSE(p.ReadPipe(c.usb, kInEndpoint, buffer, sizeof buffer, got));
             const long ms = MillisecondsSince(start);
             EXPECT_GE(ms, static_cast<long>(timeout) - 5) << timeout << " ms time-out";
-            EXPECT_LE(ms, static_cast<long>(timeout) + 150) << timeout << " ms time-out";
+            EXPECT_LE(ms, static_cast<long>(timeout) + 500) << timeout << " ms time-out";
             EXPECT_EQ(got, 0u);
         }
     }
