@@ -33,9 +33,13 @@ bool ReportFlows(Rig& rig, MeteredClock& clock, const FlowRuns& runs) {
         ran = ran && result.failure.empty();
         measured.push_back({spec, std::move(result)});
     }
-    std::printf("### Flows on the %s\n\n", rig.name().c_str());
+    std::printf("### Flows, %s\n\n", rig.name().c_str());
     std::printf(
-        "Wall time on the real clock against the floor (the waits the flow must make).\n\n");
+        "Wall time on the real clock against the floor (the waits the flow must make). The "
+        "columns after the overhead split each run's wall time further (medians): sleeps that "
+        "ended later than asked (the system's wake-up latency), time inside bulk transfers "
+        "(less simulated time-outs, which are sleeps), and the rest, the program's own "
+        "work.\n\n");
     std::printf("%s\n", TimingTable(measured).c_str());
     std::printf(
         "Bulk transfers per flow against the minimum (one write and one read per "

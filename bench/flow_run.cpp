@@ -22,6 +22,7 @@ struct Pass {
     double wallMs = 0;
     double sleptMs = 0;
     double askedMs = 0;
+    double transferMs = 0;
     sim::TransferCounts counts;
 };
 
@@ -49,6 +50,7 @@ Pass RunOnce(Rig& rig, MeteredClock& clock, const FlowSpec& flow, std::string& f
                 .count();
         pass.sleptMs = clock.sleptMs();
         pass.askedMs = clock.askedMs();
+        pass.transferMs = rig.transferMs();
     } catch (const wusb::WUsbErr& e) {
         failure = wusb::Message(e);
     } catch (const uwieg::UWiegErr& e) {
@@ -78,12 +80,13 @@ FlowResult RunFlow(Rig& rig, MeteredClock& clock, const FlowSpec& flow, int runs
     FlowResult result;
     result.minWrites = flow.commands.size();
     result.minReads = flow.commands.size() + static_cast<std::uint64_t>(flow.polls);
-    std::vector<double> walls, overslept, outside;
+    std::vector<double> walls, overslept, transfers, ownWork;
     for (int i = 0; i < runs && result.failure.empty(); ++i) {
         const Pass pass = RunOnce(rig, clock, flow, result.failure);
         walls.push_back(pass.wallMs);
         overslept.push_back(pass.sleptMs - pass.askedMs);
-        outside.push_back(pass.wallMs - pass.sleptMs);
+        transfers.push_back(pass.transferMs);
+        ownWork.push_back(pass.wallMs - pass.sleptMs - pass.transferMs);
         result.counts.reads = std::max(result.counts.reads, pass.counts.reads);
         result.counts.writes = std::max(result.counts.writes, pass.counts.writes);
         result.counts.timedOutReads =
@@ -91,7 +94,8 @@ FlowResult RunFlow(Rig& rig, MeteredClock& clock, const FlowSpec& flow, int runs
     }
     result.wallMs = Summarise(walls);
     result.oversleptMs = Summarise(overslept);
-    result.outsideSleepsMs = Summarise(outside);
+    result.transferMs = Summarise(transfers);
+    result.ownWorkMs = Summarise(ownWork);
     return result;
 }
 

@@ -13,9 +13,11 @@ namespace bench {
 
 struct FlowResult {
     Summary wallMs;
-    // Per run: how much later than asked the sleeps ended, and the wall time outside sleeps.
+    // Per run: how much later than asked the sleeps ended, the time in bulk transfers, and the
+    // rest, the program's own work.
     Summary oversleptMs;
-    Summary outsideSleepsMs;
+    Summary transferMs;
+    Summary ownWorkMs;
     // The most any run made; the least the protocol allows.
     sim::TransferCounts counts;
     std::uint64_t minWrites = 0;

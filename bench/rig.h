@@ -5,6 +5,8 @@
 #include <functional>
 #include <string>
 
+#include "bench/counting_platform.h"
+#include "bench/metered_clock.h"
 #include "sim/device.h"
 #include "sim/platform.h"
 #include "wusb/platform.h"
@@ -17,27 +19,34 @@ class Rig {
     virtual wusb::Platform& platform() = 0;
     // Runs `change` on the simulated interface while no transfer is being served.
     virtual void WithInterface(const std::function<void(sim::SimInterface&)>& change) = 0;
-    // Bulk reads and writes since the last ResetCounts.
+    // Bulk reads and writes since the last ResetCounts, and the wall time spent in them (less
+    // sleeps on the metered clock).
     virtual sim::TransferCounts counts() const = 0;
+    virtual double transferMs() const = 0;
     virtual void ResetCounts() = 0;
     // How the transfers travel, for the tables ("in-process simulator", ...).
     virtual std::string name() const = 0;
 };
 
 // The in-process simulator backend: transfers are function calls, a read with nothing to
-// send sleeps the pipe's time-out on the given clock.
+// send sleeps the pipe's time-out on the given clock. The simulator counts the transfers.
 class SimRig final : public Rig {
   public:
-    explicit SimRig(wusb::Clock& clock);
+    explicit SimRig(MeteredClock& clock);
 
-    wusb::Platform& platform() override { return platform_; }
+    wusb::Platform& platform() override { return timed_; }
     void WithInterface(const std::function<void(sim::SimInterface&)>& change) override;
     sim::TransferCounts counts() const override { return platform_.counts(); }
-    void ResetCounts() override { platform_.ResetCounts(); }
+    double transferMs() const override { return timed_.transferMs(); }
+    void ResetCounts() override {
+        platform_.ResetCounts();
+        timed_.ResetCounts();
+    }
     std::string name() const override { return "in-process simulator"; }
 
   private:
     sim::SimPlatform platform_;
+    CountingPlatform timed_;
     int device_;
 };
 

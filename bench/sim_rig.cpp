@@ -4,8 +4,10 @@
 
 namespace bench {
 
-SimRig::SimRig(wusb::Clock& clock)
-    : platform_(clock), device_(platform_.Plug(std::make_shared<sim::SimInterface>())) {}
+SimRig::SimRig(MeteredClock& clock)
+    : platform_(clock),
+      timed_(platform_, clock),
+      device_(platform_.Plug(std::make_shared<sim::SimInterface>())) {}
 
 void SimRig::WithInterface(const std::function<void(sim::SimInterface&)>& change) {
     change(*platform_.device(device_));
