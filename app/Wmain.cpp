@@ -70,22 +70,13 @@ void TMainWin::Wire() {
             [this] { RunGuarded([this] { LedRGrpClick(); }); });
     connect(BuzRGrp, &RadioGroup::clicked, this,
             [this] { RunGuarded([this] { LedRGrpClick(); }); });
-    connect(Timer, &QTimer::timeout, this, &TMainWin::TimerTick);
+    // Qt never re-enters a timer's own tick, so a tick's open error box holds back the next
+    // ones instead of stacking more boxes.
+    connect(Timer, &QTimer::timeout, this, [this] { RunGuarded([this] { TimerTimer(); }); });
     connect(UpgrTimer, &QTimer::timeout, this,
             [this] { RunGuarded([this] { UpgrTimerTimer(); }); });
     Konfiguracja->installEventFilter(this);
     Test->installEventFilter(this);
-}
-
-void TMainWin::TimerTick() {
-    // The timer keeps running while a tick's error box is open; without this, a lasting fault
-    // (the interface unplugged) would stack a new box every 200 ms.
-    if (tickFailureShown_) {
-        return;
-    }
-    tickFailureShown_ = true;
-    RunGuarded([this] { TimerTimer(); });
-    tickFailureShown_ = false;
 }
 
 bool TMainWin::eventFilter(QObject* watched, QEvent* event) {

@@ -89,10 +89,8 @@ class TMainWin : public QWidget, public Ui::TMainWin, private uwieg::UpgradeView
     // the error box instead of ending the program.
     template <typename Handler>
     void RunGuarded(Handler handler);
-    void TimerTick();
 
     wusb::WUsbDevTab& deviceList_;
     wusb::Clock& clock_;
     uwieg::Dialogs& dialogs_;
-    bool tickFailureShown_ = false;
 };
