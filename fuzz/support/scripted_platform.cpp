@@ -90,7 +90,7 @@ bool ScriptedPlatform::SetPipeTimeout(wusb::Handle usb, std::uint8_t pipeId,
         failingTimeoutCalls.end()) {
         return false;
     }
-    if (pipeId == kInPipe) {
+    if ((pipeId & 0x80) != 0) {
         inTimeoutMs_ = milliseconds;
         inTimeouts.push_back(milliseconds);
     }

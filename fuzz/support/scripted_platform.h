@@ -39,7 +39,7 @@ class ScriptedPlatform final : public wusb::Platform {
     // What the link layer did.
     std::vector<Delivered> delivered;
     std::vector<Bytes> written;
-    std::vector<std::uint32_t> inTimeouts;  // every accepted time-out of the IN pipe, in order
+    std::vector<std::uint32_t> inTimeouts;  // every accepted time-out of an IN pipe, in order
     int timeoutCalls = 0;
 
     bool ListInterfaces(const wusb::Guid& interfaceClass,
