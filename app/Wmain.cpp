@@ -2,6 +2,7 @@
 
 #include <QCloseEvent>
 #include <QEvent>
+#include <QLabel>
 #include <QProgressBar>
 #include <QString>
 #include <QTimer>
@@ -42,6 +43,10 @@ TMainWin::TMainWin(wusb::WUsbDevTab& deviceList, wusb::Clock& clock, uwieg::Dial
     setObjectName(QStringLiteral("MainWin"));
     setFont(WindowFont(kFontPixels));
     RdLbl->setFont(WindowFont(kReaderLabelPixels));
+    // Labels size themselves to their text; the reference geometry fits only the reference font.
+    for (QLabel* label : findChildren<QLabel*>()) {
+        label->adjustSize();
+    }
     Timer->setInterval(kTimerMs);
     UpgrTimer->setInterval(kUpgrTimerMs);
     Wire();

@@ -62,6 +62,7 @@ TEST_F(FormTest, ControlsHaveTheirTextsParentsAndInitialStates) {
         auto* label = Find<QLabel>(w, t.name);
         EXPECT_EQ(label->text(), t.text) << t.name;
         EXPECT_EQ(ParentName(label), t.parent) << t.name;
+        EXPECT_GE(label->width(), label->sizeHint().width()) << t.name << " is cut off";
     }
     const Text buttons[] = {{"RdBtn", "Konfiguracja", "Odczyt konfiguracji"},
                             {"WrBtn", "Konfiguracja", "Zapis konfiguracji"}};
