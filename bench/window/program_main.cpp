@@ -3,20 +3,14 @@
 // resident memory, and CPU while the test tab monitors an idle reader. Prints Markdown.
 //
 // Usage: bench_program <bench_window> <trelvo-sim> [--runs N] [--idle-runs N] [--idle-ms N]
-#include <signal.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
-#include <ctime>
-#include <map>
-#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "bench/child_process.h"
 #include "bench/stats.h"
 
 namespace {
@@ -34,87 +28,6 @@ struct Options {
     int idleMs = 10000;
 };
 
-struct Outcome {
-    long long spawnNs = 0;
-    std::map<std::string, std::string> values;
-    long maxRssKb = 0;
-    bool exitedCleanly = false;
-};
-
-long long MonotonicNs() {
-    timespec t{};
-    clock_gettime(CLOCK_MONOTONIC, &t);
-    return static_cast<long long>(t.tv_sec) * 1'000'000'000LL + t.tv_nsec;
-}
-
-// Runs `argv` offscreen, reading "key value" lines from its output. With `stopAfterMs` > 0
-// the process is ended with SIGTERM after that long (for a program that never closes itself).
-Outcome Run(const std::vector<std::string>& args, int stopAfterMs, int limitMs) {
-    int out[2];
-    if (pipe(out) != 0) {
-        throw std::runtime_error("pipe failed");
-    }
-    Outcome outcome;
-    outcome.spawnNs = MonotonicNs();
-    const pid_t pid = fork();
-    if (pid < 0) {
-        throw std::runtime_error("fork failed");
-    }
-    if (pid == 0) {
-        dup2(out[1], STDOUT_FILENO);
-        close(out[0]);
-        close(out[1]);
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
-        std::vector<char*> argv;
-        for (const std::string& a : args) {
-            argv.push_back(const_cast<char*>(a.c_str()));
-        }
-        argv.push_back(nullptr);
-        execv(argv[0], argv.data());
-        _exit(127);
-    }
-    close(out[1]);
-    if (stopAfterMs > 0) {
-        usleep(static_cast<useconds_t>(stopAfterMs) * 1000);
-        kill(pid, SIGTERM);
-    }
-    // A hung child would block the read below for ever: a watchdog ends it.
-    const pid_t watchdog = fork();
-    if (watchdog == 0) {
-        usleep(static_cast<useconds_t>(limitMs) * 1000);
-        kill(pid, SIGKILL);
-        _exit(0);
-    }
-    FILE* stream = fdopen(out[0], "r");
-    char line[256];
-    while (stream != nullptr && std::fgets(line, sizeof line, stream) != nullptr) {
-        std::istringstream in(line);
-        std::string key, value;
-        if (in >> key >> value) {
-            outcome.values[key] = value;
-        }
-    }
-    if (stream != nullptr) {
-        std::fclose(stream);
-    }
-    int status = 0;
-    rusage usage{};
-    wait4(pid, &status, 0, &usage);
-    kill(watchdog, SIGKILL);
-    waitpid(watchdog, nullptr, 0);
-    outcome.maxRssKb = usage.ru_maxrss;
-    outcome.exitedCleanly = WIFEXITED(status) && WEXITSTATUS(status) == 0;
-    return outcome;
-}
-
-double Number(const Outcome& o, const std::string& key) {
-    const auto it = o.values.find(key);
-    if (it == o.values.end()) {
-        throw std::runtime_error("the program did not report " + key);
-    }
-    return std::stod(it->second);
-}
-
 struct Column {
     std::vector<double> shownMs, readDoneMs, readAfterCreatedMs, rssMb, cpuPercent, pollsPerSecond;
 };
@@ -126,27 +39,29 @@ Column Measure(const Options& o, bool panel) {
         args.push_back("--panel");
     }
     for (int i = 0; i < o.runs; ++i) {
-        const Outcome r = Run(args, 0, 30000);
-        if (!r.exitedCleanly || Number(r, "startup_ok") != 1) {
+        const bench::ChildOutcome r = bench::RunChild(args, 0, 30000);
+        if (!r.exitedCleanly || bench::Reported(r, "startup_ok") != 1) {
             throw std::runtime_error("the start-up read did not complete");
         }
-        const double shown = (Number(r, "shown_ns") - static_cast<double>(r.spawnNs)) / 1e6;
-        const double done = (Number(r, "read_done_ns") - static_cast<double>(r.spawnNs)) / 1e6;
+        const double shown =
+            (bench::Reported(r, "shown_ns") - static_cast<double>(r.spawnNs)) / 1e6;
+        const double done =
+            (bench::Reported(r, "read_done_ns") - static_cast<double>(r.spawnNs)) / 1e6;
         c.shownMs.push_back(shown);
         c.readDoneMs.push_back(done);
-        c.readAfterCreatedMs.push_back(Number(r, "read_done_ns") / 1e6 -
-                                       Number(r, "created_ns") / 1e6);
+        c.readAfterCreatedMs.push_back(bench::Reported(r, "read_done_ns") / 1e6 -
+                                       bench::Reported(r, "created_ns") / 1e6);
         c.rssMb.push_back(static_cast<double>(r.maxRssKb) / 1024);
     }
     args[2] = std::to_string(o.idleMs);
     for (int i = 0; i < o.idleRuns; ++i) {
-        const Outcome r = Run(args, 0, o.idleMs + 30000);
+        const bench::ChildOutcome r = bench::RunChild(args, 0, o.idleMs + 30000);
         if (!r.exitedCleanly) {
             throw std::runtime_error("the idle-monitor run did not end cleanly");
         }
-        const double wall = Number(r, "idle_wall_s");
-        c.cpuPercent.push_back(100 * Number(r, "idle_cpu_s") / wall);
-        c.pollsPerSecond.push_back(Number(r, "idle_polls") / wall);
+        const double wall = bench::Reported(r, "idle_wall_s");
+        c.cpuPercent.push_back(100 * bench::Reported(r, "idle_cpu_s") / wall);
+        c.pollsPerSecond.push_back(bench::Reported(r, "idle_polls") / wall);
         c.rssMb.push_back(static_cast<double>(r.maxRssKb) / 1024);
     }
     return c;
@@ -193,7 +108,8 @@ int main(int argc, char** argv) {
         const Column panel = Measure(o, true);
         std::vector<double> demoRss;
         for (int i = 0; i < o.idleRuns; ++i) {
-            demoRss.push_back(static_cast<double>(Run({o.demo}, 3000, 30000).maxRssKb) / 1024);
+            demoRss.push_back(static_cast<double>(bench::RunChild({o.demo}, 3000, 30000).maxRssKb) /
+                              1024);
         }
         const double aloneCpu = bench::Summarise(alone.cpuPercent).median;
         const double panelCpu = bench::Summarise(panel.cpuPercent).median;
