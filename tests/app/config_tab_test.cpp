@@ -391,4 +391,17 @@ TEST_F(ConfigTabTest, StartUpTimerRunsTheReadFromTheEventLoop) {
     EXPECT_EQ(win->RdLbl->text(), "Czytnik KV-T51X, Nr: 00042 (soft: 2)");
 }
 
+// Restoring shows the page again, but changes no tab.
+TEST_F(ConfigTabTest, RestoringTheMinimisedWindowReadsNothing) {
+    Plug();
+    Create();
+    StartUp();
+    iface->ClearReceived();
+    win->showMinimized();
+    QCoreApplication::processEvents();
+    win->showNormal();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(Commands(), "");
+}
+
 }  // namespace
