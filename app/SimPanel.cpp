@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFormLayout>
+#include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -101,6 +102,7 @@ QWidget* SimPanel::BuildInterfaceGroup() {
     auto* row = new QHBoxLayout(group);
     plugButton_ = new QPushButton(group);
     stateLabel_ = new QLabel(group);
+    stateLabel_->setWordWrap(true);
     row->addWidget(plugButton_);
     row->addWidget(stateLabel_, 1);
     connect(plugButton_, &QPushButton::clicked, this, [this] {
@@ -143,14 +145,15 @@ QWidget* SimPanel::BuildTransmissionGroup() {
     form->addRow(QStringLiteral("Bits"), bits_);
     form->addRow(QStringLiteral("Data (hex bytes)"), data_);
 
-    auto* parity = new QHBoxLayout;
+    auto* parity = new QGridLayout;
     begOdd_ = new QCheckBox(QStringLiteral("begin odd"), group);
     begValue_ = new QCheckBox(QStringLiteral("begin bit 1"), group);
     endOdd_ = new QCheckBox(QStringLiteral("end odd"), group);
     endValue_ = new QCheckBox(QStringLiteral("end bit 1"), group);
-    for (QCheckBox* box : {begOdd_, begValue_, endOdd_, endValue_}) {
-        parity->addWidget(box);
-    }
+    parity->addWidget(begOdd_, 0, 0);
+    parity->addWidget(begValue_, 0, 1);
+    parity->addWidget(endOdd_, 1, 0);
+    parity->addWidget(endValue_, 1, 1);
     form->addRow(QStringLiteral("Parity bits"), parity);
 
     auto* cards = new QHBoxLayout;

@@ -1,4 +1,6 @@
 // trelvo-sim: the same window on a simulated interface and reader, with the simulator panel.
+#include <QScreen>
+#include <algorithm>
 #include <memory>
 
 #include "app/Program.h"
@@ -7,6 +9,28 @@
 #include "sim/device.h"
 #include "sim/platform.h"
 #include "wusb/clock.h"
+
+namespace {
+
+// The window and the panel side by side, centred together where the screen is wide enough;
+// otherwise the window stays centred and the panel keeps to the screen's right edge.
+void PlaceSideBySide(QWidget& window, QWidget& panel) {
+    const QScreen* screen = window.screen();
+    if (screen == nullptr) {
+        return;
+    }
+    constexpr int kGap = 8;
+    const QRect free = screen->availableGeometry();
+    const int total = window.frameGeometry().width() + kGap + panel.frameGeometry().width();
+    if (total <= free.width()) {
+        window.move(free.left() + (free.width() - total) / 2, window.y());
+    }
+    const int x = std::min(window.frameGeometry().right() + kGap,
+                           free.right() - panel.frameGeometry().width());
+    panel.move(std::max(x, free.left()), window.y());
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     return ProgramEntry(argc, argv, [] {
@@ -18,7 +42,8 @@ int main(int argc, char** argv) {
         std::unique_ptr<SimPanel> panel;
         RunMainWindow(platform, clock, [&](TMainWin& window) {
             panel = std::make_unique<SimPanel>(platform, device);
-            panel->move(window.frameGeometry().topRight() + QPoint(8, 0));
+            panel->adjustSize();
+            PlaceSideBySide(window, *panel);
             panel->show();
         });
     });
