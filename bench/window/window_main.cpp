@@ -1,7 +1,8 @@
 // The program as trelvo-sim runs it (same entry, window and simulated interface, the simulator
-// panel optional), instrumented from outside the window: it prints the monotonic time of the
-// first paint and of the end of the start-up read, then opens the test tab and measures the CPU
-// it uses while monitoring the idle reader, and closes the window.
+// panel optional) or, with --native, as trelvo runs it on the machine's USB, instrumented from
+// outside the window: it prints the monotonic time of the first paint and of the end of the
+// start-up read, then opens the test tab and measures the CPU it uses while monitoring the
+// idle reader, and closes the window.
 //
 // Output, one "key value" per line: created_ns, shown_ns, read_done_ns (CLOCK_MONOTONIC),
 // startup_ok, idle_wall_s, idle_cpu_s, idle_polls, closed.
@@ -19,13 +20,17 @@
 #include "app/Program.h"
 #include "app/SimPanel.h"
 #include "app/Wmain.h"
+#include "bench/counting_platform.h"
+#include "bench/metered_clock.h"
 #include "sim/device.h"
 #include "sim/platform.h"
 #include "wusb/clock.h"
+#include "wusb/platform/native.h"
 
 namespace {
 
 struct Options {
+    bool native = false;
     bool panel = false;
     int settleMs = 1000;
     int idleMs = 10000;
@@ -67,7 +72,8 @@ class FirstPaint final : public QObject {
 };
 
 // Opens the test tab, lets it settle, measures the idle monitor, then closes the window.
-void MonitorIdleReader(TMainWin& window, sim::SimPlatform& platform, const Options& options) {
+void MonitorIdleReader(TMainWin& window, bench::CountingPlatform& platform,
+                       const Options& options) {
     window.PageControl1->setCurrentWidget(window.Test);
     QTimer::singleShot(options.settleMs, &window, [&window, &platform, options] {
         const auto start = std::chrono::steady_clock::now();
@@ -85,11 +91,25 @@ void MonitorIdleReader(TMainWin& window, sim::SimPlatform& platform, const Optio
     });
 }
 
+#ifdef BENCH_HAS_NATIVE
+constexpr bool kHasNative = true;
+std::unique_ptr<wusb::Platform> NativePlatform() {
+    return wusb::MakeNativePlatform();
+}
+#else
+constexpr bool kHasNative = false;
+std::unique_ptr<wusb::Platform> NativePlatform() {
+    return nullptr;
+}
+#endif
+
 Options ParseOptions(int argc, char** argv) {
     Options options;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--panel") == 0) {
             options.panel = true;
+        } else if (std::strcmp(argv[i], "--native") == 0) {
+            options.native = true;
         } else if (std::strcmp(argv[i], "--idle-ms") == 0 && i + 1 < argc) {
             options.idleMs = std::atoi(argv[++i]);
         } else if (std::strcmp(argv[i], "--settle-ms") == 0 && i + 1 < argc) {
@@ -103,17 +123,25 @@ Options ParseOptions(int argc, char** argv) {
 
 int main(int argc, char** argv) {
     const Options options = ParseOptions(argc, argv);
+    if (options.native && !kHasNative) {
+        std::fprintf(stderr, "bench_window: built without the native USB platform\n");
+        return 2;
+    }
     return ProgramEntry(argc, argv, [&options] {
-        wusb::SystemClock clock;
-        sim::SimPlatform platform(clock);
-        const int device = platform.Plug(std::make_shared<sim::SimInterface>());
+        wusb::SystemClock system;
+        // Metered only because the transfer counter wants it; the window runs on `system`.
+        bench::MeteredClock metered(system);
+        sim::SimPlatform simulated(system);
+        const int device = simulated.Plug(std::make_shared<sim::SimInterface>());
+        const std::unique_ptr<wusb::Platform> native = options.native ? NativePlatform() : nullptr;
+        bench::CountingPlatform platform(native ? *native : simulated, metered);
         std::unique_ptr<SimPanel> panel;
         FirstPaint firstPaint;
-        RunMainWindow(platform, clock, [&](TMainWin& window) {
+        RunMainWindow(platform, system, [&](TMainWin& window) {
             // The window has just been built and its 50 ms start-up timer started.
             Print("created_ns", std::to_string(MonotonicNs()));
-            if (options.panel) {
-                panel = std::make_unique<SimPanel>(platform, device);
+            if (options.panel && !native) {
+                panel = std::make_unique<SimPanel>(simulated, device);
                 panel->show();
             }
             window.installEventFilter(&firstPaint);

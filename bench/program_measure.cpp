@@ -1,0 +1,139 @@
+#include "bench/program_measure.h"
+
+#include <cstdlib>
+#include <stdexcept>
+
+#include "bench/child_process.h"
+#include "bench/stats.h"
+
+namespace bench {
+namespace {
+
+constexpr int kStartupLimitMs = 30000;
+
+std::string Cell(const std::vector<double>& samples, int decimals) {
+    return FormatSummary(Summarise(samples), decimals);
+}
+
+double Median(const std::vector<double>& samples) {
+    return Summarise(samples).median;
+}
+
+using Field = std::vector<double> ProgramColumn::*;
+
+std::string Row(const std::vector<ProgramColumn>& columns, const std::string& measure, Field field,
+                int decimals, const std::string& goal) {
+    std::string row = "| " + measure + " | ";
+    for (const ProgramColumn& c : columns) {
+        row += Cell(c.*field, decimals) + " | ";
+    }
+    return row + goal + " |\n";
+}
+
+// "holds" or "missed" for each column, by `test` on the column's median.
+template <typename Test>
+std::string Verdicts(const std::vector<ProgramColumn>& columns, Field field, Test test) {
+    std::string text;
+    for (const ProgramColumn& c : columns) {
+        text +=
+            (text.empty() ? "" : " / ") + std::string(test(Median(c.*field)) ? "holds" : "missed");
+    }
+    return text;
+}
+
+}  // namespace
+
+ProgramRuns ParseProgramRuns(int argc, char** argv, int first) {
+    ProgramRuns r;
+    for (int i = first; i < argc; i += 2) {
+        const std::string key = argv[i];
+        if (i + 1 >= argc) {
+            throw std::invalid_argument(key + " needs a value");
+        }
+        const int value = std::atoi(argv[i + 1]);
+        if (value < 1) {
+            throw std::invalid_argument(key + " needs a positive number");
+        }
+        if (key == "--runs") {
+            r.runs = value;
+        } else if (key == "--idle-runs") {
+            r.idleRuns = value;
+        } else if (key == "--idle-ms") {
+            r.idleMs = value;
+        } else {
+            throw std::invalid_argument("unknown option " + key);
+        }
+    }
+    return r;
+}
+
+ProgramColumn MeasureProgram(const std::string& title, const std::string& harness,
+                             const std::vector<std::string>& extraArgs, const ProgramRuns& runs,
+                             const std::function<void()>& beforeEachRun) {
+    ProgramColumn c;
+    c.title = title;
+    std::vector<std::string> args{harness, "--idle-ms", "0"};
+    args.insert(args.end(), extraArgs.begin(), extraArgs.end());
+    for (int i = 0; i < runs.runs; ++i) {
+        if (beforeEachRun) {
+            beforeEachRun();
+        }
+        const ChildOutcome r = RunChild(args, 0, kStartupLimitMs);
+        if (!r.exitedCleanly || r.values.count("startup_ok") == 0 ||
+            Reported(r, "startup_ok") != 1) {
+            throw std::runtime_error(title + ": the start-up read did not complete");
+        }
+        const auto spawn = static_cast<double>(r.spawnNs);
+        c.shownMs.push_back((Reported(r, "shown_ns") - spawn) / 1e6);
+        c.readDoneMs.push_back((Reported(r, "read_done_ns") - spawn) / 1e6);
+        c.readAfterCreatedMs.push_back((Reported(r, "read_done_ns") - Reported(r, "created_ns")) /
+                                       1e6);
+        c.rssMb.push_back(static_cast<double>(r.maxRssKb) / 1024);
+    }
+    args[2] = std::to_string(runs.idleMs);
+    for (int i = 0; i < runs.idleRuns; ++i) {
+        if (beforeEachRun) {
+            beforeEachRun();
+        }
+        const ChildOutcome r = RunChild(args, 0, runs.idleMs + kStartupLimitMs);
+        if (!r.exitedCleanly) {
+            throw std::runtime_error(title + ": the idle-monitor run did not end cleanly");
+        }
+        const double wall = Reported(r, "idle_wall_s");
+        c.cpuPercent.push_back(100 * Reported(r, "idle_cpu_s") / wall);
+        c.pollsPerSecond.push_back(Reported(r, "idle_polls") / wall);
+        c.rssMb.push_back(static_cast<double>(r.maxRssKb) / 1024);
+    }
+    return c;
+}
+
+std::string ProgramTable(const std::vector<ProgramColumn>& columns) {
+    std::string t = "| measure | ";
+    std::string rule = "|---|";
+    for (const ProgramColumn& c : columns) {
+        t += c.title + " | ";
+        rule += "---|";
+    }
+    t += "goal |\n" + rule + "---|\n";
+    t += Row(columns, "process start → window shown (ms)", &ProgramColumn::shownMs, 1, "—");
+    t +=
+        Row(columns, "process start → start-up read done (ms)", &ProgramColumn::readDoneMs, 1, "—");
+    t += Row(
+        columns, "window created → start-up read done (ms)", &ProgramColumn::readAfterCreatedMs, 1,
+        "floor " + Fixed(kStartupFloorMs, 0) +
+            " (50 ms timer + 100 ms after 'O'), overhead ≤ 2 %: " +
+            Verdicts(columns, &ProgramColumn::readAfterCreatedMs,
+                     [](double ms) { return ms - kStartupFloorMs <= 0.02 * kStartupFloorMs; }));
+    t += Row(columns, "peak resident memory (MiB)", &ProgramColumn::rssMb, 1, "—");
+    t += Row(columns, "CPU, test tab monitoring an idle reader (% of one core)",
+             &ProgramColumn::cpuPercent, 3,
+             "< " + Fixed(kIdleCpuGoalPercent, 0) +
+                 " %: " + Verdicts(columns, &ProgramColumn::cpuPercent, [](double p) {
+                     return p < kIdleCpuGoalPercent;
+                 }));
+    t += Row(columns, "test-tab polls per second", &ProgramColumn::pollsPerSecond, 2,
+             Fixed(kPollsPerSecond, 0) + " (one per 200 ms tick)");
+    return t;
+}
+
+}  // namespace bench
