@@ -6,6 +6,7 @@
 #include <QTimer>
 #include <cstdint>
 #include <cstdio>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -163,6 +164,12 @@ struct Cell {
     std::size_t step;
     FaultKind fault;
 };
+
+// gtest prints the cell of a failure with this.
+std::string CellText(const Cell& cell);
+void PrintTo(const Cell& cell, std::ostream* os) {
+    *os << CellText(cell);
+}
 
 struct Tally {
     int cells = 0;
@@ -598,10 +605,13 @@ TEST_P(FaultMatrix, Cell) {
     NextReadSucceeds();
 }
 
+std::string CellText(const Cell& cell) {
+    const FlowSpec& f = Flows()[cell.flow];
+    return std::string(f.name) + "_" + f.steps[cell.step].name + "_" + FaultName(cell.fault);
+}
+
 std::string CellName(const ::testing::TestParamInfo<Cell>& info) {
-    const FlowSpec& f = Flows()[info.param.flow];
-    return std::string(f.name) + "_" + f.steps[info.param.step].name + "_" +
-           FaultName(info.param.fault);
+    return CellText(info.param);
 }
 
 INSTANTIATE_TEST_SUITE_P(Faults, FaultMatrix, ::testing::ValuesIn(AllCells()), CellName);
