@@ -38,8 +38,9 @@ class WindowsDeviceTableTest : public ::testing::Test {
     void Present(std::vector<FakeWinUsbDevice> devices) {
         fake.interfaces.clear();
         DWORD instance = 100;
-        for (const FakeWinUsbDevice& device : devices)
+        for (const FakeWinUsbDevice& device : devices) {
             fake.interfaces.push_back(FakeInterface{device.path, instance++});
+        }
         fake.devices = std::move(devices);
     }
 

@@ -18,8 +18,9 @@ constexpr std::uintptr_t kUsbBase = 0x2000;
 // Which device a fake handle stands for, or none.
 FakeWinUsbDevice* DeviceOf(void* handle, std::uintptr_t base) {
     const auto value = reinterpret_cast<std::uintptr_t>(handle);
-    if (value <= base || value > base + state->devices.size())
+    if (value <= base || value > base + state->devices.size()) {
         return nullptr;
+    }
     return &state->devices[value - base - 1];
 }
 
@@ -48,10 +49,13 @@ HDEVINFO WINAPI GetClassDevs(const GUID* guid, PCSTR enumerator, HWND window, DW
 BOOL WINAPI EnumDeviceInterfaces(HDEVINFO set, PSP_DEVINFO_DATA filter, const GUID* guid,
                                  DWORD index, PSP_DEVICE_INTERFACE_DATA data) {
     state->enumRecordSizes.push_back(data->cbSize);
-    if (set != kFakeSet || filter != nullptr || std::memcmp(guid, &state->classGuid, sizeof *guid))
+    if (set != kFakeSet || filter != nullptr ||
+        std::memcmp(guid, &state->classGuid, sizeof *guid) != 0) {
         return Fail(ERROR_INVALID_PARAMETER);
-    if (index >= state->interfaces.size())
+    }
+    if (index >= state->interfaces.size()) {
         return Fail(ERROR_NO_MORE_ITEMS);
+    }
     // Remembers the member, so the detail calls can check they got the same record back.
     data->Reserved = index + 1;
     return TRUE;
@@ -60,36 +64,44 @@ BOOL WINAPI EnumDeviceInterfaces(HDEVINFO set, PSP_DEVINFO_DATA filter, const GU
 BOOL WINAPI GetDeviceInterfaceDetail(HDEVINFO set, PSP_DEVICE_INTERFACE_DATA data,
                                      PSP_DEVICE_INTERFACE_DETAIL_DATA_A detail, DWORD size,
                                      PDWORD required, PSP_DEVINFO_DATA devInfo) {
-    if (set != kFakeSet || data->Reserved == 0 || data->Reserved > state->interfaces.size())
+    if (set != kFakeSet || data->Reserved == 0 || data->Reserved > state->interfaces.size()) {
         return Fail(ERROR_INVALID_PARAMETER);
+    }
     const FakeInterface& found = state->interfaces[data->Reserved - 1];
     constexpr std::size_t kPathOffset = offsetof(SP_DEVICE_INTERFACE_DETAIL_DATA_A, DevicePath);
     const auto needed = static_cast<DWORD>(kPathOffset + found.path.size() + 1);
 
     if (detail == nullptr) {
-        if (size != 0 || devInfo != nullptr)
+        if (size != 0 || devInfo != nullptr) {
             ++state->sizeQueriesWithBuffer;
-        if (required != nullptr)
+        }
+        if (required != nullptr) {
             *required = found.reportedSize ? found.reportedSize : needed;
-        if (found.sizeQueryError == 0)
+        }
+        if (found.sizeQueryError == 0) {
             return TRUE;
+        }
         return Fail(found.sizeQueryError);
     }
 
     state->detailRecordSizes.push_back(detail->cbSize);
     state->detailBufferSizes.push_back(size);
     state->devInfoRecordSizes.push_back(devInfo ? devInfo->cbSize : 0);
-    if (detail->cbSize != sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A))
+    if (detail->cbSize != sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A)) {
         return Fail(ERROR_INVALID_USER_BUFFER);
-    if (devInfo == nullptr || devInfo->cbSize != sizeof(SP_DEVINFO_DATA))
+    }
+    if (devInfo == nullptr || devInfo->cbSize != sizeof(SP_DEVINFO_DATA)) {
         return Fail(ERROR_INVALID_USER_BUFFER);
-    if (found.detailFails)
+    }
+    if (found.detailFails) {
         return Fail(ERROR_INVALID_DATA);
+    }
     if (found.unterminatedPath) {
         std::memset(detail->DevicePath, 'A', size - kPathOffset);
     } else {
-        if (size < needed)
+        if (size < needed) {
             return Fail(ERROR_INSUFFICIENT_BUFFER);
+        }
         std::memcpy(detail->DevicePath, found.path.c_str(), found.path.size() + 1);
     }
     devInfo->DevInst = found.devInst;
@@ -98,8 +110,9 @@ BOOL WINAPI GetDeviceInterfaceDetail(HDEVINFO set, PSP_DEVICE_INTERFACE_DATA dat
 
 BOOL WINAPI DestroyDeviceInfoList(HDEVINFO set) {
     ++state->destroyCount;
-    if (set != kFakeSet)
+    if (set != kFakeSet) {
         state->destroyedOtherSet = true;
+    }
     return TRUE;
 }
 
@@ -118,8 +131,9 @@ HANDLE WINAPI OpenPath(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIB
     state->templatePassed = templateFile != nullptr;
     for (std::size_t i = 0; i < state->devices.size(); ++i) {
         const FakeWinUsbDevice& device = state->devices[i];
-        if (device.path != path)
+        if (device.path != path) {
             continue;
+        }
         if (device.openFails) {
             state->lastError = device.openError;
             return INVALID_HANDLE_VALUE;
@@ -138,10 +152,12 @@ BOOL WINAPI CloseFile(HANDLE file) {
 
 BOOL WINAPI Initialize(HANDLE file, PWINUSB_INTERFACE_HANDLE usb) {
     FakeWinUsbDevice* device = DeviceOf(file, kFileBase);
-    if (device == nullptr)
+    if (device == nullptr) {
         return Fail(ERROR_INVALID_HANDLE);
-    if (device->initializeFails)
+    }
+    if (device->initializeFails) {
         return Fail(ERROR_NOT_SUPPORTED);
+    }
     const auto n = static_cast<std::size_t>(device - state->devices.data()) + 1;
     state->log.push_back("initialize " + std::to_string(n));
     *usb = FakeUsbHandle(n);
@@ -160,12 +176,14 @@ BOOL WINAPI GetDescriptor(WINUSB_INTERFACE_HANDLE usb, UCHAR type, UCHAR index, 
     state->getDescriptorLanguages.push_back(language);
     state->getDescriptorLengths.push_back(length);
     FakeWinUsbDevice* device = DeviceOf(usb, kUsbBase);
-    if (device == nullptr)
+    if (device == nullptr) {
         return Fail(ERROR_INVALID_HANDLE);
+    }
     const std::vector<std::uint8_t>& source =
         type == 1 ? device->deviceDescriptor : device->serialDescriptor;
-    if (source.empty())
+    if (source.empty()) {
         return Fail(ERROR_GEN_FAILURE);
+    }
     const auto n = std::min<ULONG>(length, static_cast<ULONG>(source.size()));
     std::memcpy(buffer, source.data(), n);
     *transferred = n;
@@ -176,8 +194,9 @@ BOOL WINAPI QueryInterfaceSettings(WINUSB_INTERFACE_HANDLE usb, UCHAR alternate,
                                    PUSB_INTERFACE_DESCRIPTOR out) {
     state->queriedAlternateSettings.push_back(alternate);
     FakeWinUsbDevice* device = DeviceOf(usb, kUsbBase);
-    if (device == nullptr || alternate != 0)
+    if (device == nullptr || alternate != 0) {
         return Fail(ERROR_INVALID_PARAMETER);
+    }
     *out = device->interfaceDescriptor;
     return TRUE;
 }
@@ -186,23 +205,26 @@ BOOL WINAPI QueryPipe(WINUSB_INTERFACE_HANDLE usb, UCHAR alternate, UCHAR index,
                       PWINUSB_PIPE_INFORMATION out) {
     state->queriedAlternateSettings.push_back(alternate);
     FakeWinUsbDevice* device = DeviceOf(usb, kUsbBase);
-    if (device == nullptr || alternate != 0 || index >= device->pipes.size())
+    if (device == nullptr || alternate != 0 || index >= device->pipes.size()) {
         return Fail(ERROR_INVALID_PARAMETER);
+    }
     *out = device->pipes[index];
     return TRUE;
 }
 
 BOOL WINAPI SetPipePolicy(WINUSB_INTERFACE_HANDLE usb, UCHAR pipe, ULONG policy, ULONG length,
                           PVOID value) {
-    if (DeviceOf(usb, kUsbBase) == nullptr)
+    if (DeviceOf(usb, kUsbBase) == nullptr) {
         return Fail(ERROR_INVALID_HANDLE);
+    }
     state->policyPipe = pipe;
     state->policyType = policy;
     state->policyLength = length;
     // Read exactly the bytes the caller said it passed.
     state->policyValue = 0;
-    if (length == sizeof(ULONG))
+    if (length == sizeof(ULONG)) {
         std::memcpy(&state->policyValue, value, sizeof(ULONG));
+    }
     return TRUE;
 }
 
@@ -211,8 +233,9 @@ BOOL WINAPI ReadPipe(WINUSB_INTERFACE_HANDLE usb, UCHAR pipe, PUCHAR buffer, ULO
     state->readPipeId = pipe;
     state->readLength = length;
     state->transferOverlappedPassed = overlapped != nullptr;
-    if (DeviceOf(usb, kUsbBase) == nullptr)
+    if (DeviceOf(usb, kUsbBase) == nullptr) {
         return Fail(ERROR_INVALID_HANDLE);
+    }
     if (state->readFails) {
         *transferred = 0;
         return Fail(ERROR_SEM_TIMEOUT);
@@ -228,8 +251,9 @@ BOOL WINAPI WritePipe(WINUSB_INTERFACE_HANDLE usb, UCHAR pipe, PUCHAR buffer, UL
     state->writePipeId = pipe;
     state->writeLength = length;
     state->transferOverlappedPassed = overlapped != nullptr;
-    if (DeviceOf(usb, kUsbBase) == nullptr)
+    if (DeviceOf(usb, kUsbBase) == nullptr) {
         return Fail(ERROR_INVALID_HANDLE);
+    }
     const ULONG n = length - std::min(length, state->writeShortBy);
     state->written.assign(buffer, buffer + n);
     *transferred = n;

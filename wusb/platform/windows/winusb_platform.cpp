@@ -55,14 +55,16 @@ bool WinUsbPlatform::ListInterfaces(const Guid& interfaceClass, std::vector<Inte
     GUID guid = ToNative(interfaceClass);
     HDEVINFO handle =
         api_.getClassDevs(&guid, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
-    if (handle == INVALID_HANDLE_VALUE)
+    if (handle == INVALID_HANDLE_VALUE) {
         return false;
+    }
     DeviceInfoSet set(api_, handle);
     for (DWORD index = 0;; ++index) {
         SP_DEVICE_INTERFACE_DATA interfaceData{};
         interfaceData.cbSize = sizeof(SP_DEVICE_INTERFACE_DATA);
-        if (!api_.enumDeviceInterfaces(set.get(), nullptr, &guid, index, &interfaceData))
+        if (!api_.enumDeviceInterfaces(set.get(), nullptr, &guid, index, &interfaceData)) {
             break;
+        }
         out.push_back(DetailOf(set.get(), interfaceData));
     }
     return true;
@@ -71,20 +73,23 @@ bool WinUsbPlatform::ListInterfaces(const Guid& interfaceClass, std::vector<Inte
 InterfacePath WinUsbPlatform::DetailOf(HDEVINFO set, SP_DEVICE_INTERFACE_DATA& interfaceData) {
     DWORD required = 0;
     if (!api_.getDeviceInterfaceDetail(set, &interfaceData, nullptr, 0, &required, nullptr) &&
-        api_.getLastError() != ERROR_INSUFFICIENT_BUFFER)
+        api_.getLastError() != ERROR_INSUFFICIENT_BUFFER) {
         return {};
+    }
 
     // Never smaller than the fixed part, whose size field is written before the call.
     const DWORD size = std::max<DWORD>(required, sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A));
     std::unique_ptr<std::uint8_t[]> block(new (std::nothrow) std::uint8_t[size]);
-    if (!block)
+    if (!block) {
         return {};
+    }
     auto* detail = reinterpret_cast<SP_DEVICE_INTERFACE_DETAIL_DATA_A*>(block.get());
     detail->cbSize = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A);
     SP_DEVINFO_DATA devInfo{};
     devInfo.cbSize = sizeof(SP_DEVINFO_DATA);
-    if (!api_.getDeviceInterfaceDetail(set, &interfaceData, detail, size, nullptr, &devInfo))
+    if (!api_.getDeviceInterfaceDetail(set, &interfaceData, detail, size, nullptr, &devInfo)) {
         return {};
+    }
 
     // The path ends at its terminator or at the end of the block, whichever comes first.
     const std::size_t room = size - offsetof(SP_DEVICE_INTERFACE_DETAIL_DATA_A, DevicePath);
@@ -109,8 +114,9 @@ void WinUsbPlatform::CloseFile(Handle file) {
 
 Handle WinUsbPlatform::InitializeUsb(Handle file) {
     WINUSB_INTERFACE_HANDLE usb = nullptr;
-    if (!api_.winUsbInitialize(ToNative(file), &usb))
+    if (!api_.winUsbInitialize(ToNative(file), &usb)) {
         return kNoHandle;
+    }
     return FromNative(usb);
 }
 
@@ -131,8 +137,9 @@ bool WinUsbPlatform::GetDescriptor(Handle usb, std::uint8_t type, std::uint8_t i
 bool WinUsbPlatform::QueryInterfaceSettings(Handle usb, std::uint8_t alternateSetting,
                                             InterfaceDescriptor& out) {
     USB_INTERFACE_DESCRIPTOR native{};
-    if (!api_.winUsbQueryInterfaceSettings(ToNative(usb), alternateSetting, &native))
+    if (!api_.winUsbQueryInterfaceSettings(ToNative(usb), alternateSetting, &native)) {
         return false;
+    }
     out.bLength = native.bLength;
     out.bDescriptorType = native.bDescriptorType;
     out.bInterfaceNumber = native.bInterfaceNumber;
@@ -148,8 +155,9 @@ bool WinUsbPlatform::QueryInterfaceSettings(Handle usb, std::uint8_t alternateSe
 bool WinUsbPlatform::QueryPipe(Handle usb, std::uint8_t alternateSetting, std::uint8_t pipeIndex,
                                PipeInfo& out) {
     WINUSB_PIPE_INFORMATION native{};
-    if (!api_.winUsbQueryPipe(ToNative(usb), alternateSetting, pipeIndex, &native))
+    if (!api_.winUsbQueryPipe(ToNative(usb), alternateSetting, pipeIndex, &native)) {
         return false;
+    }
     out.type = static_cast<PipeType>(static_cast<std::uint32_t>(native.PipeType));
     out.pipeId = native.PipeId;
     out.maximumPacketSize = native.MaximumPacketSize;
