@@ -46,12 +46,12 @@ int main(int argc, char** argv) {
             std::ifstream in(file, std::ios::binary);
             const std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(in),
                                                   std::istreambuf_iterator<char>()};
-            std::fprintf(stderr, "replaying %s (%zu bytes)\n", file.c_str(), bytes.size());
+            std::fprintf(stderr, "replaying %s (%zu bytes)\n", file.string().c_str(), bytes.size());
             LLVMFuzzerTestOneInput(bytes.data(), bytes.size());
             ++executions;
         }
     }
-    std::printf("%s: %zu executions, 0 crashes\n", fs::path(argv[0]).filename().c_str(),
+    std::printf("%s: %zu executions, 0 crashes\n", fs::path(argv[0]).filename().string().c_str(),
                 executions);
     return 0;
 }
