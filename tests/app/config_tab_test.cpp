@@ -159,11 +159,17 @@ TEST_F(ConfigTabTest, ReadButtonAnimatesBeforeTheControlsChange) {
     StartUp();
     ASSERT_EQ(win->WiegSizeRGrp->itemIndex(), 5);
     reader().config[4] = 0x41;  // 32+2 bits
+    // The event loop does not run during the animation: each position must be painted at once.
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(win.get()));
+    PaintCounter paints;
+    win->RdProgrBar->installEventFilter(&paints);
     std::vector<int> positions;
     clock.onSleep = [&](std::uint32_t ms) {
         if (ms == 5) {
             EXPECT_TRUE(win->RdProgrBar->isVisible());
             EXPECT_EQ(win->WiegSizeRGrp->itemIndex(), 5) << "controls changed too early";
+            EXPECT_GT(paints.count, 0) << "position " << win->RdProgrBar->value() << " not painted";
+            paints.count = 0;
             positions.push_back(win->RdProgrBar->value());
         }
     };

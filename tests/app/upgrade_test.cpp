@@ -1,6 +1,7 @@
 // The upgrade offer at start-up, as the configuration tab shows it.
 #include <QLabel>
 #include <QProgressBar>
+#include <QTest>
 
 #include "uwieg/upgrade.h"
 #include "window_fixture.h"
@@ -16,17 +17,23 @@ TEST_F(UpgradeTest, AcceptedUpgradeShowsProgressAndTheNewFirmware) {
     dialogs.answers = {true};
     bool labelDuringQuestion = false;
     dialogs.onShown = [&] { labelDuringQuestion = win->UpgrLbl->isVisible(); };
+    // The upgrade runs without the event loop: its progress must be painted as it goes.
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(win.get()));
+    PaintCounter paints;
+    win->UpgrProgrBar->installEventFilter(&paints);
     struct Seen {
         bool label;
         bool bar;
         int position;
         int maximum;
+        int paints;
     };
     std::vector<Seen> atWait;
     clock.onSleep = [&](std::uint32_t ms) {
         if (ms == uwieg::kAfterUpgradeMs) {
             atWait.push_back({win->UpgrLbl->isVisible(), win->UpgrProgrBar->isVisible(),
-                              win->UpgrProgrBar->value(), win->UpgrProgrBar->maximum()});
+                              win->UpgrProgrBar->value(), win->UpgrProgrBar->maximum(),
+                              paints.count});
         }
     };
     StartUp();
@@ -41,6 +48,7 @@ TEST_F(UpgradeTest, AcceptedUpgradeShowsProgressAndTheNewFirmware) {
     EXPECT_TRUE(atWait[0].bar);
     EXPECT_EQ(atWait[0].maximum, 15);  // type 51 image blocks
     EXPECT_EQ(atWait[0].position, 15);
+    EXPECT_GE(atWait[0].paints, 16) << "positions 0 to 15";
 
     EXPECT_TRUE(win->UpgrLbl->isHidden());
     EXPECT_TRUE(win->UpgrProgrBar->isHidden());

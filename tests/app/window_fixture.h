@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QEvent>
+#include <QObject>
+
 #include <deque>
 #include <functional>
 #include <memory>
@@ -73,6 +76,15 @@ class WatchedClock final : public wusb::Clock {
 
     wusb::FakeClock fake;
     std::function<void(std::uint32_t)> onSleep;
+};
+
+// Counts the paint events of the widgets it is installed on.
+struct PaintCounter : QObject {
+    bool eventFilter(QObject*, QEvent* event) override {
+        count += event->type() == QEvent::Paint ? 1 : 0;
+        return false;
+    }
+    int count = 0;
 };
 
 inline const std::string kNoInterface = "Nie znaleziono interface'u USB-Wiegand.";
