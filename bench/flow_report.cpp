@@ -46,6 +46,14 @@ bool ReportFlows(Rig& rig, MeteredClock& clock, const FlowRuns& runs) {
         "command, one read per poll; the retry of an empty first read after Link "
         "would add one read, and none was needed).\n\n");
     std::printf("%s\n", TransferTable(measured).c_str());
+    std::string missed;
+    for (const MeasuredFlow& f : measured) {
+        if (!MeetsGoals(f)) {
+            missed += (missed.empty() ? "" : ", ") + f.spec.name;
+        }
+    }
+    std::printf("Goals (overhead ≤ 2 %% of the floor, minimum transfers) %s.\n\n",
+                missed.empty() ? "met by every flow" : ("missed by: " + missed).c_str());
     return ran;
 }
 
