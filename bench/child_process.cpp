@@ -2,9 +2,11 @@
 
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -14,15 +16,17 @@
 namespace bench {
 namespace {
 
-// Qt wants a private runtime folder and complains on every start without one.
+// Qt wants a private runtime folder and complains on every start without one; one per user,
+// reused by every run.
 void EnsureRuntimeDir() {
     if (std::getenv("XDG_RUNTIME_DIR") != nullptr) {
         return;
     }
     const char* tmp = std::getenv("TMPDIR");
-    std::string pattern = std::string(tmp != nullptr ? tmp : "/tmp") + "/bench-runtime-XXXXXX";
-    if (mkdtemp(pattern.data()) != nullptr) {
-        setenv("XDG_RUNTIME_DIR", pattern.c_str(), 1);
+    const std::string dir = std::string(tmp != nullptr ? tmp : "/tmp") + "/trelvo-bench-runtime-" +
+                            std::to_string(getuid());
+    if (mkdir(dir.c_str(), 0700) == 0 || errno == EEXIST) {
+        setenv("XDG_RUNTIME_DIR", dir.c_str(), 1);
     }
 }
 
@@ -35,7 +39,15 @@ long long MonotonicNs() {
 }
 
 ChildOutcome RunChild(const std::vector<std::string>& args, int stopAfterMs, int limitMs) {
+    // Everything the child needs is prepared here: after fork it only calls what is safe in a
+    // child of a threaded process (the emulated-USB benches run threads).
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
     EnsureRuntimeDir();
+    std::vector<char*> argv;
+    for (const std::string& a : args) {
+        argv.push_back(const_cast<char*>(a.c_str()));
+    }
+    argv.push_back(nullptr);
     int out[2];
     if (pipe(out) != 0) {
         throw std::runtime_error("pipe failed");
@@ -50,12 +62,6 @@ ChildOutcome RunChild(const std::vector<std::string>& args, int stopAfterMs, int
         dup2(out[1], STDOUT_FILENO);
         close(out[0]);
         close(out[1]);
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
-        std::vector<char*> argv;
-        for (const std::string& a : args) {
-            argv.push_back(const_cast<char*>(a.c_str()));
-        }
-        argv.push_back(nullptr);
         execv(argv[0], argv.data());
         _exit(127);
     }

@@ -18,7 +18,8 @@ struct ChildOutcome {
 // CLOCK_MONOTONIC in nanoseconds: comparable across processes.
 long long MonotonicNs();
 
-// Runs `args` (program first). With `stopAfterMs` > 0 the child is ended with SIGTERM after
+// Runs `args` (program first) on Qt's offscreen platform (set in this process's environment
+// too). With `stopAfterMs` > 0 the child is ended with SIGTERM after
 // that long, for a program that never closes itself; after `limitMs` it is killed.
 ChildOutcome RunChild(const std::vector<std::string>& args, int stopAfterMs, int limitMs);
 
