@@ -9,6 +9,7 @@
 #include "app/Wmain.h"
 #include "uwieg/session.h"
 #include "wusb/device.h"
+#include "wusb/guid.h"
 
 namespace {
 
@@ -36,7 +37,10 @@ int ProgramEntry(int& argc, char** argv, const std::function<void()>& body) {
 
 void RunMainWindow(wusb::Platform& platform, wusb::Clock& clock,
                    const std::function<void(TMainWin&)>& alongside) {
-    // Declared first so that it outlives the window: it owns every device handle.
+    // The link layer's own table of its second interface class lives as long as the program;
+    // this program never enumerates it.
+    wusb::WUsbDevTab linkLayerTable(platform, wusb::kLinkLayerGuid);
+    // Declared before the window so that it outlives it: it owns every device handle.
     wusb::WUsbDevTab deviceList(platform, uwieg::kInterfaceGuid);
     QtDialogs dialogs;
     TMainWin MainWin(deviceList, clock, dialogs);

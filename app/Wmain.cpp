@@ -75,9 +75,7 @@ void TMainWin::Wire() {
             [this] { RunGuarded([this] { LedRGrpClick(); }); });
     connect(BuzRGrp, &RadioGroup::clicked, this,
             [this] { RunGuarded([this] { LedRGrpClick(); }); });
-    // Qt never re-enters a timer's own tick, so a tick's open error box holds back the next
-    // ones instead of stacking more boxes.
-    connect(Timer, &QTimer::timeout, this, [this] { RunGuarded([this] { TimerTimer(); }); });
+    connect(Timer, &QTimer::timeout, this, [this] { TimerTick(); });
     connect(UpgrTimer, &QTimer::timeout, this,
             [this] { RunGuarded([this] { UpgrTimerTimer(); }); });
     Konfiguracja->installEventFilter(this);

@@ -89,6 +89,11 @@ class TMainWin : public QWidget, public Ui::TMainWin, private uwieg::UpgradeView
     // the error box instead of ending the program.
     template <typename Handler>
     void RunGuarded(Handler handler);
+    // A tick of Timer: a poll that fails (the interface unplugged, say) fails again on every
+    // tick, so its failure is shown once, until a poll succeeds or the tab is shown again.
+    void TimerTick();
+
+    bool pollFailureShown_ = false;
 
     wusb::WUsbDevTab& deviceList_;
     wusb::Clock& clock_;

@@ -6,6 +6,7 @@
 #include <QTimer>
 #include <cstdint>
 
+#include "app/FailureText.h"
 #include "app/Wmain.h"
 #include "uwieg/report.h"
 #include "wusb/err.h"
@@ -22,6 +23,7 @@ void TMainWin::TestShow() {
     LedRGrp->setItemIndex(0);
     BuzRGrp->setItemIndex(0);
     suppressTestClick = false;
+    pollFailureShown_ = false;
     try {
         if (!OpenInterface()) {
             return;
@@ -39,6 +41,18 @@ void TMainWin::TimerTimer() {
     if (n != 0) {
         lineText = uwieg::FormatReport(buffer, static_cast<std::size_t>(n));
         AddTestLine(lineText);
+    }
+}
+
+void TMainWin::TimerTick() {
+    try {
+        TimerTimer();
+        pollFailureShown_ = false;
+    } catch (...) {
+        if (!pollFailureShown_) {
+            pollFailureShown_ = true;
+            dialogs_.ShowError(CurrentFailureText());
+        }
     }
 }
 

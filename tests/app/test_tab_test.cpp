@@ -153,4 +153,30 @@ TEST_F(TestTabTest, AFailingTickShowsOneBoxAtATime) {
     EXPECT_TRUE(win->Timer->isActive());
 }
 
+TEST_F(TestTabTest, AFailingPollIsShownOnceUntilTheTabIsShownAgain) {
+    Plug();
+    Create();
+    StartUp();
+    ShowTestTab();
+    platform.Unplug(deviceNumber);
+    QTest::qWait(1100);  // about five ticks, each failing
+    EXPECT_EQ(dialogs.Errors(), std::vector<std::string>{"Błąd zapisu Pipe Timeout."});
+    EXPECT_TRUE(win->Timer->isActive());
+
+    ShowConfigTab();
+    dialogs.shown.clear();
+    platform.Replug(deviceNumber);
+    iface->Present(sim::Transmission::Card(26, {0x12, 0x34, 0x56, 0x78}));
+    ShowTestTab();
+    QTest::qWait(450);
+    EXPECT_TRUE(dialogs.Errors().empty());
+    EXPECT_TRUE(Lines(*win).last().endsWith("{karta: 26 bit}"))
+        << Lines(*win).join('|').toStdString();
+
+    platform.Unplug(deviceNumber);
+    QTest::qWait(450);
+    EXPECT_EQ(dialogs.Errors(), std::vector<std::string>{"Błąd zapisu Pipe Timeout."})
+        << "shown again after the tab was shown anew";
+}
+
 }  // namespace
