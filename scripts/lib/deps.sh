@@ -7,12 +7,13 @@ TRELVO_BUILD_PACKAGES=(
     qt6-base-dev libusb-1.0-0-dev
     fonts-dejavu-core fonts-wine
 )
-# What the test suite needs on top: GoogleTest, the USB emulation, a headless X server for
-# screenshots, the Windows cross toolchain and Wine.
+# What the test suite needs on top: GoogleTest and Google Benchmark, the USB emulation, a
+# headless X server for screenshots, clang's libFuzzer, the Windows cross toolchain and Wine.
 TRELVO_TEST_PACKAGES=(
-    googletest libgtest-dev libgmock-dev
+    googletest libgtest-dev libgmock-dev libbenchmark-dev
+    clang-14 libclang-rt-14-dev
     umockdev libumockdev-dev libglib2.0-dev libudev-dev
-    xvfb xauth x11-utils imagemagick
+    xvfb xauth x11-utils imagemagick xdotool
     g++-mingw-w64-x86-64-posix wine
 )
 
