@@ -96,8 +96,10 @@ ProgramColumn MeasureProgram(const std::string& title, const std::string& harnes
             beforeEachRun();
         }
         const ChildOutcome r = RunChild(args, 0, runs.idleMs + kStartupLimitMs);
-        if (!r.exitedCleanly) {
-            throw std::runtime_error(title + ": the idle-monitor run did not end cleanly");
+        // An idle figure of a window that never reached its reader would mean nothing.
+        if (!r.exitedCleanly || r.values.count("startup_ok") == 0 ||
+            Reported(r, "startup_ok") != 1) {
+            throw std::runtime_error(title + ": the idle-monitor run did not complete");
         }
         const double wall = Reported(r, "idle_wall_s");
         c.cpuPercent.push_back(100 * Reported(r, "idle_cpu_s") / wall);
