@@ -19,6 +19,11 @@ double Median(const std::vector<double>& samples) {
     return Summarise(samples).median;
 }
 
+// The run ended by itself after a start-up read that reached the reader.
+bool Completed(const ChildOutcome& r) {
+    return r.exitedCleanly && r.values.count("startup_ok") == 1 && Reported(r, "startup_ok") == 1;
+}
+
 using Field = std::vector<double> ProgramColumn::*;
 
 std::string Row(const std::vector<ProgramColumn>& columns, const std::string& measure, Field field,
@@ -79,8 +84,7 @@ ProgramColumn MeasureProgram(const std::string& title, const std::string& harnes
             beforeEachRun();
         }
         const ChildOutcome r = RunChild(args, 0, kStartupLimitMs);
-        if (!r.exitedCleanly || r.values.count("startup_ok") == 0 ||
-            Reported(r, "startup_ok") != 1) {
+        if (!Completed(r)) {
             throw std::runtime_error(title + ": the start-up read did not complete");
         }
         const auto spawn = static_cast<double>(r.spawnNs);
@@ -97,8 +101,7 @@ ProgramColumn MeasureProgram(const std::string& title, const std::string& harnes
         }
         const ChildOutcome r = RunChild(args, 0, runs.idleMs + kStartupLimitMs);
         // An idle figure of a window that never reached its reader would mean nothing.
-        if (!r.exitedCleanly || r.values.count("startup_ok") == 0 ||
-            Reported(r, "startup_ok") != 1) {
+        if (!Completed(r)) {
             throw std::runtime_error(title + ": the idle-monitor run did not complete");
         }
         const double wall = Reported(r, "idle_wall_s");
