@@ -49,7 +49,7 @@ bool ReportFlows(Rig& rig, MeteredClock& clock, const FlowRuns& runs) {
     std::string missed;
     for (const MeasuredFlow& f : measured) {
         if (!MeetsGoals(f)) {
-            missed += (missed.empty() ? "" : ", ") + f.spec.name;
+            missed += (missed.empty() ? "" : "; ") + f.spec.name;
         }
     }
     std::printf("Goals (overhead ≤ 2 %% of the floor, minimum transfers) %s.\n\n",
