@@ -10,6 +10,9 @@ namespace bench {
 namespace {
 
 constexpr int kStartupLimitMs = 30000;
+constexpr double kAnimationMs = 21 * 5 + 50;
+constexpr double kAfterOpenMs = 100;
+constexpr double kQuietMs = 100;
 
 std::string Cell(const std::vector<double>& samples, int decimals) {
     return FormatSummary(Summarise(samples), decimals);
@@ -138,6 +141,61 @@ std::string ProgramTable(const std::vector<ProgramColumn>& columns) {
                  }));
     t += Row(columns, "test-tab polls per second", &ProgramColumn::pollsPerSecond, 2,
              Fixed(kPollsPerSecond, 0) + " (one per 200 ms tick)");
+    return t;
+}
+
+WindowFlowTimes MeasureWindowFlows(const std::string& harness,
+                                   const std::vector<std::string>& extraArgs, int rounds,
+                                   const std::function<void()>& beforeRun) {
+    std::vector<std::string> args{harness, "--idle-ms", "0", "--window-flows",
+                                  std::to_string(rounds)};
+    args.insert(args.end(), extraArgs.begin(), extraArgs.end());
+    if (beforeRun) {
+        beforeRun();
+    }
+    // Each round takes about a second, pauses included.
+    const ChildOutcome r = RunChild(args, 0, kStartupLimitMs + rounds * 3000);
+    if (!Completed(r) || r.values.count("window_flows_ok") == 0 ||
+        Reported(r, "window_flows_ok") != 1) {
+        throw std::runtime_error("the window's flows did not all complete");
+    }
+    WindowFlowTimes t;
+    for (int i = 0; i < rounds; ++i) {
+        const std::string n = "_" + std::to_string(i);
+        t.readButtonMs.push_back(Reported(r, "read_button_ms" + n));
+        t.writeButtonMs.push_back(Reported(r, "write_button_ms" + n));
+        t.testTabOpenMs.push_back(Reported(r, "test_tab_open_ms" + n));
+        t.returnReadMs.push_back(Reported(r, "return_read_ms" + n));
+    }
+    return t;
+}
+
+std::string WindowFlowTable(const WindowFlowTimes& times) {
+    struct Line {
+        const char* name;
+        double floorMs;
+        const std::vector<double>& samples;
+    };
+    const Line lines[] = {
+        {"read button (with animation)", kAfterOpenMs + kAnimationMs, times.readButtonMs},
+        {"write button (with animation)", kAfterOpenMs + kAnimationMs, times.writeButtonMs},
+        {"test tab shown", 0, times.testTabOpenMs},
+        {"back to the configuration tab (read)", kQuietMs + kAfterOpenMs, times.returnReadMs},
+    };
+    std::string t =
+        "| window flow | floor (ms) | wall (ms): median (min–max, runs) | overhead (ms) | "
+        "overhead ≤ 2 % of floor |\n|---|---:|---|---:|---|\n";
+    for (const Line& l : lines) {
+        const Summary s = Summarise(l.samples);
+        const double overhead = s.median - l.floorMs;
+        std::string verdict = "no wait to compare with";
+        if (l.floorMs > 0) {
+            verdict = std::string(overhead <= 0.02 * l.floorMs ? "yes" : "no") + " (" +
+                      Fixed(100 * overhead / l.floorMs, 2) + " %)";
+        }
+        t += "| " + std::string(l.name) + " | " + Fixed(l.floorMs, 0) + " | " +
+             FormatSummary(s, 2) + " | " + Fixed(overhead, 2) + " | " + verdict + " |\n";
+    }
     return t;
 }
 

@@ -36,4 +36,18 @@ ProgramColumn MeasureProgram(const std::string& title, const std::string& harnes
 // The table of the columns, with the goals.
 std::string ProgramTable(const std::vector<ProgramColumn>& columns);
 
+// The window's own flows as a user starts them, each timed around its handler.
+struct WindowFlowTimes {
+    std::vector<double> readButtonMs, writeButtonMs, testTabOpenMs, returnReadMs;
+};
+
+// One process running `rounds` rounds of the window's flows after its start-up read.
+WindowFlowTimes MeasureWindowFlows(const std::string& harness,
+                                   const std::vector<std::string>& extraArgs, int rounds,
+                                   const std::function<void()>& beforeRun = {});
+
+// Wall time of each window flow against its floor: the waits of its protocol flow plus the
+// progress animation (21 steps of 5 ms and 50 ms held: 155 ms) after a button's success.
+std::string WindowFlowTable(const WindowFlowTimes& times);
+
 }  // namespace bench

@@ -82,6 +82,8 @@ int main(int argc, char** argv) {
         const std::vector<bench::ProgramColumn> columns{
             bench::MeasureProgram("window alone, real libusb", harness, {"--native"}, runs, reset)};
 
+        const bench::WindowFlowTimes windowFlows =
+            bench::MeasureWindowFlows(harness, {"--native"}, runs.runs, reset);
         std::vector<double> readDoneMs, rssMb;
         for (int i = 0; i < runs.runs; ++i) {
             reset();
@@ -107,6 +109,9 @@ int main(int argc, char** argv) {
             "the bench (so the child's CPU includes the preload's share of each request, the "
             "device's does not). Same run counts as above.\n\n");
         std::printf("%s\n", bench::ProgramTable(columns).c_str());
+        std::printf(
+            "The window's own flows on the same platform, %d rounds in one process:\n\n%s\n",
+            runs.runs, bench::WindowFlowTable(windowFlows).c_str());
         std::printf(
             "trelvo itself (the real program, unmodified) on the same emulated device: process "
             "start → the start-up read's closing 'o' on the wire %s ms; peak resident memory "

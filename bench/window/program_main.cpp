@@ -25,6 +25,8 @@ int main(int argc, char** argv) {
         const std::vector<bench::ProgramColumn> columns{
             bench::MeasureProgram("window alone", harness, {}, runs),
             bench::MeasureProgram("with the simulator panel", harness, {"--panel"}, runs)};
+        const bench::WindowFlowTimes windowFlows =
+            bench::MeasureWindowFlows(harness, {}, runs.runs);
         std::vector<double> demoRss;
         for (int i = 0; i < runs.idleRuns; ++i) {
             demoRss.push_back(static_cast<double>(bench::RunChild({demo}, 3000, 30000).maxRssKb) /
@@ -40,6 +42,10 @@ int main(int argc, char** argv) {
             "test tab has been open for a second. Times from process start (before exec).\n\n",
             runs.runs, runs.idleRuns, runs.idleMs / 1000.0);
         std::printf("%s\n", bench::ProgramTable(columns).c_str());
+        std::printf(
+            "The window's own flows, clicked in one process %d times each after its "
+            "start-up read, with a 300 ms pause before each (window alone):\n\n%s\n",
+            runs.runs, bench::WindowFlowTable(windowFlows).c_str());
         std::printf(
             "trelvo-sim itself, started offscreen and ended after 3 s (start-up read "
             "done): peak resident memory %s MiB.\n\n",

@@ -5,7 +5,9 @@
 // idle reader, and closes the window.
 //
 // Output, one "key value" per line: created_ns, shown_ns, read_done_ns (CLOCK_MONOTONIC),
-// startup_ok, idle_wall_s, idle_cpu_s, idle_polls.
+// startup_ok, idle_wall_s, idle_cpu_s, idle_polls; with --window-flows N, N rounds of the
+// window's own flows: read_button_ms_<i>, write_button_ms_<i>, test_tab_open_ms_<i>,
+// return_read_ms_<i> and window_flows_ok.
 #include <sys/resource.h>
 
 #include <QEvent>
@@ -34,7 +36,12 @@ struct Options {
     bool panel = false;
     int settleMs = 1000;
     int idleMs = 10000;
+    int windowFlowRounds = 0;
 };
+
+// A pause before each window flow, longer than the quiet period, so that every flow starts as
+// a user's click would: with the last close well behind it.
+constexpr int kPauseBetweenFlowsMs = 300;
 
 long long MonotonicNs() {
     timespec t{};
@@ -91,6 +98,64 @@ void MonitorIdleReader(TMainWin& window, bench::CountingPlatform& platform,
     });
 }
 
+bool ReaderShown(const TMainWin& window) {
+    return window.RdLbl->text().startsWith(QStringLiteral("Czytnik KV-T"));
+}
+
+// Runs the read and write buttons, the test tab and the return to the configuration tab, each
+// timed around the synchronous handler it triggers, `rounds` times; then closes the window.
+class WindowFlows {
+  public:
+    WindowFlows(TMainWin& window, int rounds) : window_(window), rounds_(rounds) {}
+
+    void Next() {
+        if (step_ == kSteps * rounds_) {
+            Print("window_flows_ok", ok_ ? "1" : "0");
+            window_.close();
+            return;
+        }
+        QTimer::singleShot(kPauseBetweenFlowsMs, &window_, [this] {
+            const int round = step_ / kSteps;
+            switch (step_++ % kSteps) {
+                case 0:
+                    Time("read_button_ms", round, [this] { window_.RdBtn->click(); });
+                    break;
+                case 1:
+                    Time("write_button_ms", round, [this] { window_.WrBtn->click(); });
+                    break;
+                case 2:
+                    Time("test_tab_open_ms", round,
+                         [this] { window_.PageControl1->setCurrentWidget(window_.Test); });
+                    ok_ = ok_ && window_.Timer->isActive();
+                    break;
+                default:
+                    Time("return_read_ms", round,
+                         [this] { window_.PageControl1->setCurrentWidget(window_.Konfiguracja); });
+                    break;
+            }
+            ok_ = ok_ && ReaderShown(window_);
+            Next();
+        });
+    }
+
+  private:
+    static constexpr int kSteps = 4;
+
+    template <typename Action>
+    void Time(const std::string& key, int round, Action action) {
+        const auto start = std::chrono::steady_clock::now();
+        action();
+        const std::chrono::duration<double, std::milli> ms =
+            std::chrono::steady_clock::now() - start;
+        Print((key + "_" + std::to_string(round)).c_str(), std::to_string(ms.count()));
+    }
+
+    TMainWin& window_;
+    const int rounds_;
+    int step_ = 0;
+    bool ok_ = true;
+};
+
 #ifdef BENCH_HAS_NATIVE
 constexpr bool kHasNative = true;
 std::unique_ptr<wusb::Platform> NativePlatform() {
@@ -114,6 +179,8 @@ Options ParseOptions(int argc, char** argv) {
             options.idleMs = std::atoi(argv[++i]);
         } else if (std::strcmp(argv[i], "--settle-ms") == 0 && i + 1 < argc) {
             options.settleMs = std::atoi(argv[++i]);
+        } else if (std::strcmp(argv[i], "--window-flows") == 0 && i + 1 < argc) {
+            options.windowFlowRounds = std::atoi(argv[++i]);
         }
     }
     return options;
@@ -136,6 +203,7 @@ int main(int argc, char** argv) {
         const std::unique_ptr<wusb::Platform> native = options.native ? NativePlatform() : nullptr;
         bench::CountingPlatform platform(native ? *native : simulated, metered);
         std::unique_ptr<SimPanel> panel;
+        std::unique_ptr<WindowFlows> windowFlows;
         FirstPaint firstPaint;
         RunMainWindow(platform, system, [&](TMainWin& window) {
             // The window has just been built and its 50 ms start-up timer started.
@@ -148,9 +216,11 @@ int main(int argc, char** argv) {
             // Connected after the window's own handler, so this runs once the read is over.
             QObject::connect(window.UpgrTimer, &QTimer::timeout, &window, [&] {
                 Print("read_done_ns", std::to_string(MonotonicNs()));
-                const bool ok = window.RdLbl->text().startsWith(QStringLiteral("Czytnik KV-T"));
-                Print("startup_ok", ok ? "1" : "0");
-                if (options.idleMs > 0) {
+                Print("startup_ok", ReaderShown(window) ? "1" : "0");
+                if (options.windowFlowRounds > 0) {
+                    windowFlows = std::make_unique<WindowFlows>(window, options.windowFlowRounds);
+                    windowFlows->Next();
+                } else if (options.idleMs > 0) {
                     QTimer::singleShot(0, &window,
                                        [&] { MonitorIdleReader(window, platform, options); });
                 } else {
