@@ -9,9 +9,6 @@
 
 namespace bench {
 
-// The share of the floor that a flow may add on top of its waits.
-inline constexpr double kOverheadGoal = 0.02;
-
 struct MeasuredFlow {
     FlowSpec spec;
     FlowResult result;

@@ -19,6 +19,11 @@ Summary Summarise(std::vector<double> samples) {
     return s;
 }
 
+bool OverheadWithinGoal(double overheadMs, double floorMs) {
+    constexpr double kRounding = 1e-9;
+    return overheadMs <= kOverheadGoal * floorMs + kRounding;
+}
+
 std::string Fixed(double value, int decimals) {
     char text[64];
     std::snprintf(text, sizeof text, "%.*f", decimals, value);

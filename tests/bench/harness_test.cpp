@@ -54,6 +54,24 @@ TEST(ProgramTable, StartUpWithinTwoPercentOfItsFloorAndIdleCpuUnderOnePercentHol
     EXPECT_NE(table.find("< 1 %: holds / missed |"), std::string::npos) << table;
 }
 
+TEST(ProgramTable, WindowFlowsAreHeldAgainstTheirWaitsAndAnimation) {
+    bench::WindowFlowTimes t;
+    t.readButtonMs = {260.1, 250, 270};  // median 260.1: 5.1 ms over 255, exactly 2 %
+    t.writeButtonMs = {260.2};
+    t.testTabOpenMs = {3};
+    t.returnReadMs = {204};
+    const std::string table = bench::WindowFlowTable(t);
+    EXPECT_NE(table.find("| read button (with animation) | 255 | 260.10 (250.00–270.00, n=3) | "
+                         "5.10 | yes (2.00 %) |"),
+              std::string::npos)
+        << table;
+    EXPECT_NE(table.find("| 5.20 | no (2.04 %) |"), std::string::npos) << table;
+    EXPECT_NE(table.find("| test tab shown | 0 |"), std::string::npos) << table;
+    EXPECT_NE(table.find("| 200 | 204.00 (204.00–204.00, n=1) | 4.00 | yes (2.00 %) |"),
+              std::string::npos)
+        << table;
+}
+
 TEST(ProgramTable, RunOptionsMustBeKnownAndPositive) {
     char prog[] = "bench", harness[] = "bench_window", runs[] = "--runs", idle[] = "--idle-ms",
          two[] = "2", zero[] = "0", panel[] = "--panel";
