@@ -4,6 +4,7 @@
 #include <array>
 
 #include "wusb/crc.h"
+#include "wusb/le_bytes.h"
 
 namespace sim {
 namespace {
@@ -25,31 +26,11 @@ std::uint8_t FillByte(int typeNumber, std::size_t offset) {
     return static_cast<std::uint8_t>(x >> 56);
 }
 
-void PutLe16(std::uint8_t* p, std::uint16_t v) {
-    p[0] = static_cast<std::uint8_t>(v);
-    p[1] = static_cast<std::uint8_t>(v >> 8);
-}
-
-void PutLe32(std::uint8_t* p, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) {
-        p[i] = static_cast<std::uint8_t>(v >> (8 * i));
-    }
-}
-
 std::size_t EntryOffset(std::uint8_t readerLowByte) {
     return (readerLowByte / 64u) * kEntryGroupSize + (readerLowByte % 64u) * kReaderEntrySize;
 }
 
 }  // namespace
-
-std::uint16_t ReadLe16(const std::uint8_t* p) {
-    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
-}
-
-std::uint32_t ReadLe32(const std::uint8_t* p) {
-    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-           (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
 
 ImageSpec TestImageSpec(int typeNumber) {
     for (const ImageSpec& spec : kSpecs) {
@@ -80,12 +61,12 @@ Bytes MakeTestImage(int typeNumber) {
         std::uint8_t* slot = table + group * kEntryGroupSize + 64 * kReaderEntrySize;
         std::fill(slot, slot + kReaderEntrySize, std::uint8_t{0});
     }
-    PutLe16(&image[0], spec.headerWord0);
-    PutLe16(&image[2], spec.version);
-    PutLe16(&image[4], spec.blockCount);
-    PutLe16(&image[6], 0);
-    PutLe32(&image[8], ImageBlocksCrc(image.data() + kImageHeaderSize, blocksSize));
-    PutLe32(&image[12], wusb::Crc32(table, kEntryTableSize, 0xFFFFFFFFu));
+    wusb::WriteLe16(&image[0], spec.headerWord0);
+    wusb::WriteLe16(&image[2], spec.version);
+    wusb::WriteLe16(&image[4], spec.blockCount);
+    wusb::WriteLe16(&image[6], 0);
+    wusb::WriteLe32(&image[8], ImageBlocksCrc(image.data() + kImageHeaderSize, blocksSize));
+    wusb::WriteLe32(&image[12], wusb::Crc32(table, kEntryTableSize, 0xFFFFFFFFu));
     return image;
 }
 
@@ -93,7 +74,7 @@ Bytes ReaderEntryFor(const Bytes& image, std::uint8_t readerLowByte) {
     if (image.size() < kImageHeaderSize) {
         return {};
     }
-    const std::size_t tableStart = kImageHeaderSize + ReadLe16(&image[4]) * kImageBlockSize;
+    const std::size_t tableStart = kImageHeaderSize + wusb::ReadLe16(&image[4]) * kImageBlockSize;
     const std::size_t offset = tableStart + EntryOffset(readerLowByte);
     if (image.size() < tableStart + kEntryTableSize) {
         return {};

@@ -25,7 +25,7 @@ struct ImageSpec {
     std::uint16_t blockCount = 0;
 };
 
-// The spec of a supported type (41, 43, 51, 53), or a spec with blockCount 0 otherwise.
+// The layout of a supported type (41, 43, 51, 53), or one with blockCount 0 otherwise.
 ImageSpec TestImageSpec(int typeNumber);
 
 // The full image of a supported type; empty for any other type.
@@ -41,8 +41,5 @@ Bytes ReaderEntryFor(const Bytes& image, std::uint8_t readerLowByte);
 // The entry a reader of this type and number accepts: the one its own type's image carries.
 // Empty for an unsupported type.
 Bytes ExpectedReaderEntry(int typeNumber, std::uint8_t readerLowByte);
-
-std::uint16_t ReadLe16(const std::uint8_t* p);
-std::uint32_t ReadLe32(const std::uint8_t* p);
 
 }  // namespace sim

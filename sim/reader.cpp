@@ -2,25 +2,18 @@
 
 #include "sim/firmware.h"
 #include "wusb/crc.h"
+#include "wusb/le_bytes.h"
 
 namespace sim {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-void PutLe16(Bytes& out, std::uint16_t v) {
-    out.push_back(static_cast<std::uint8_t>(v));
-    out.push_back(static_cast<std::uint8_t>(v >> 8));
-}
-
 Bytes Identity(const ReaderModel& reader) {
     Bytes out;
-    const std::uint32_t word = IdentityWord(reader);
-    for (int i = 0; i < 4; ++i) {
-        out.push_back(static_cast<std::uint8_t>(word >> (8 * i)));
-    }
-    PutLe16(out, reader.firmwareVersion);
-    PutLe16(out, reader.extraWord);
+    wusb::AppendLe32(out, IdentityWord(reader));
+    wusb::AppendLe16(out, reader.firmwareVersion);
+    wusb::AppendLe16(out, reader.extraWord);
     return out;
 }
 
@@ -28,7 +21,7 @@ std::uint8_t WriteConfig(ReaderModel& reader, const Bytes& data) {
     if (data.size() != 12) {
         return kStatusBadData;
     }
-    if (wusb::Crc32(data.data(), 8, 0xFFFFFFFFu) != ReadLe32(&data[8])) {
+    if (wusb::Crc32(data.data(), 8, 0xFFFFFFFFu) != wusb::ReadLe32(&data[8])) {
         return kStatusBadData;
     }
     std::copy(data.begin(), data.begin() + 8, reader.config.begin());

@@ -4,6 +4,7 @@
 
 #include "sim/firmware.h"
 #include "wusb/crc.h"
+#include "wusb/le_bytes.h"
 
 namespace sim {
 
@@ -12,8 +13,8 @@ std::uint8_t UpgradeReceiver::Header(const Bytes& data) {
     if (data.size() != kImageHeaderSize) {
         return kStatusBadData;
     }
-    const std::uint16_t blockCount = ReadLe16(&data[4]);
-    if (blockCount == 0 || ReadLe16(&data[6]) != 0) {
+    const std::uint16_t blockCount = wusb::ReadLe16(&data[4]);
+    if (blockCount == 0 || wusb::ReadLe16(&data[6]) != 0) {
         return kStatusBadData;
     }
     std::copy(data.begin(), data.end(), header_.begin());
@@ -33,7 +34,7 @@ std::uint8_t UpgradeReceiver::Block(const Bytes& data) {
         return kStatusBadData;
     }
     // A refused block leaves the upgrade where it was: the host may still send the right one.
-    if (ReadLe16(data.data()) != nextBlock_ || nextBlock_ >= blockCount_) {
+    if (wusb::ReadLe16(data.data()) != nextBlock_ || nextBlock_ >= blockCount_) {
         return kStatusOutOfOrder;
     }
     // The CRC has no final XOR, so the blocks can be folded in one at a time.
@@ -63,11 +64,11 @@ std::uint8_t UpgradeReceiver::Finish(const Bytes& data, std::uint16_t& installed
     }
     active_ = false;
     const bool complete =
-        nextBlock_ == blockCount_ && entryAccepted_ && blocksCrc_ == ReadLe32(&header_[8]);
+        nextBlock_ == blockCount_ && entryAccepted_ && blocksCrc_ == wusb::ReadLe32(&header_[8]);
     if (!complete) {
         return kStatusIntegrity;
     }
-    installedVersion = ReadLe16(&header_[2]);
+    installedVersion = wusb::ReadLe16(&header_[2]);
     return kStatusOk;
 }
 

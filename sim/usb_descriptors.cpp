@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "wusb/le_bytes.h"
+
 namespace sim {
 namespace {
 
@@ -17,11 +19,10 @@ constexpr std::uint8_t kVendorSpecific = 0xFF;
 // A descriptor's length is one byte: 2 header bytes and at most 126 UTF-16 code units.
 constexpr std::size_t kMaxStringUnits = 126;
 
-std::uint8_t Lo(std::uint16_t v) {
-    return static_cast<std::uint8_t>(v);
-}
-std::uint8_t Hi(std::uint16_t v) {
-    return static_cast<std::uint8_t>(v >> 8);
+void AppendBulkEndpoint(Bytes& out, std::uint8_t address) {
+    out.insert(out.end(), {7, kEndpointType, address, kBulk});
+    wusb::AppendLe16(out, kBulkPacketSize);
+    out.push_back(0);
 }
 
 Bytes Utf16String(const std::string& text) {
@@ -37,62 +38,27 @@ Bytes Utf16String(const std::string& text) {
 }  // namespace
 
 Bytes DeviceDescriptor(const UsbIdentity& identity) {
-    return Bytes{18,
-                 kDeviceType,
-                 0x00,
-                 0x02,  // USB 2.0
-                 0,
-                 0,
-                 0,  // class per interface
-                 64,
-                 Lo(identity.vendorId),
-                 Hi(identity.vendorId),
-                 Lo(identity.productId),
-                 Hi(identity.productId),
-                 Lo(identity.deviceRelease),
-                 Hi(identity.deviceRelease),
-                 1,
-                 2,
-                 3,
-                 1};
+    Bytes d{18,   kDeviceType, 0x00,
+            0x02,  // USB 2.0
+            0,    0,
+            0,  // class per interface
+            64};
+    wusb::AppendLe16(d, identity.vendorId);
+    wusb::AppendLe16(d, identity.productId);
+    wusb::AppendLe16(d, identity.deviceRelease);
+    d.insert(d.end(), {1, 2, 3, 1});
+    return d;
 }
 
 Bytes ConfigurationDescriptor() {
     constexpr std::uint16_t kTotal = 9 + 9 + 7 + 7;
-    return Bytes{
-        9,
-        kConfigurationType,
-        Lo(kTotal),
-        Hi(kTotal),
-        1,
-        1,
-        0,
-        0x80,
-        50,
-        9,
-        kInterfaceType,
-        0,
-        0,
-        2,
-        kVendorSpecific,
-        0,
-        0,
-        0,
-        7,
-        kEndpointType,
-        kBulkInPipe,
-        kBulk,
-        Lo(kBulkPacketSize),
-        Hi(kBulkPacketSize),
-        0,
-        7,
-        kEndpointType,
-        kBulkOutPipe,
-        kBulk,
-        Lo(kBulkPacketSize),
-        Hi(kBulkPacketSize),
-        0,
-    };
+    Bytes d{9, kConfigurationType};
+    wusb::AppendLe16(d, kTotal);
+    d.insert(d.end(), {1, 1, 0, 0x80, 50});
+    d.insert(d.end(), {9, kInterfaceType, 0, 0, 2, kVendorSpecific, 0, 0, 0});
+    AppendBulkEndpoint(d, kBulkInPipe);
+    AppendBulkEndpoint(d, kBulkOutPipe);
+    return d;
 }
 
 Bytes StringDescriptor(const UsbIdentity& identity, std::uint8_t index) {

@@ -2,6 +2,7 @@
 
 #include "wusb/crc.h"
 #include "wusb/frame.h"
+#include "wusb/le_bytes.h"
 
 namespace sim {
 
@@ -9,7 +10,7 @@ std::optional<HostFrame> ParseHostFrame(const std::uint8_t* bytes, std::size_t l
     if (length < 5 || length > wusb::kFrameCapacity) {
         return std::nullopt;
     }
-    const std::size_t declared = static_cast<std::size_t>(bytes[0] | (bytes[1] << 8));
+    const std::size_t declared = wusb::ReadLe16(bytes);
     if (declared != length || wusb::Crc16(bytes, length, 0xFFFF) != 0) {
         return std::nullopt;
     }

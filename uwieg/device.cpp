@@ -6,6 +6,7 @@
 #include "wusb/crc.h"
 #include "wusb/err.h"
 #include "wusb/frame.h"
+#include "wusb/le_bytes.h"
 
 namespace uwieg {
 
@@ -24,15 +25,6 @@ constexpr std::uint8_t kWriteConfigCommand = 'C';
 constexpr std::uint32_t kMaxTunnelData = wusb::kMaxPayload - 1;
 
 constexpr std::uint32_t kRecordSize = std::tuple_size_v<ReaderConfig>;
-
-std::uint16_t LittleEndian16(const std::uint8_t* p) {
-    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
-}
-
-std::uint32_t LittleEndian32(const std::uint8_t* p) {
-    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-           (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
 
 }  // namespace
 
@@ -102,9 +94,9 @@ void UWiegDev::TunnelStatus(std::uint8_t readerCommand, const std::uint8_t* data
 void UWiegDev::Identify() {
     std::array<std::uint8_t, 8> answer{};
     Tunnel(kIdentifyCommand, nullptr, 0, answer.data(), answer.size());
-    identityWord = LittleEndian32(&answer[0]);
-    firmwareVersion = LittleEndian16(&answer[4]);
-    extraWord = LittleEndian16(&answer[6]);
+    identityWord = wusb::ReadLe32(&answer[0]);
+    firmwareVersion = wusb::ReadLe16(&answer[4]);
+    extraWord = wusb::ReadLe16(&answer[6]);
 }
 
 void UWiegDev::ReadConfig(ReaderConfig& record) {

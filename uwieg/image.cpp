@@ -3,13 +3,14 @@
 #include <stdexcept>
 
 #include "uwieg/images/embedded.h"
+#include "wusb/le_bytes.h"
 
 namespace uwieg {
 std::uint16_t UpgradeImage::Word(std::size_t offset) const {
     if (bytes_.size() < offset + 2) {
         return 0;
     }
-    return static_cast<std::uint16_t>(bytes_[offset] | (bytes_[offset + 1] << 8));
+    return wusb::ReadLe16(&bytes_[offset]);
 }
 
 bool UpgradeImage::IsValid() const {

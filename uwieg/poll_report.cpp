@@ -5,6 +5,7 @@
 #include "uwieg/report.h"
 #include "wusb/crc.h"
 #include "wusb/err.h"
+#include "wusb/le_bytes.h"
 
 namespace uwieg {
 
@@ -35,7 +36,7 @@ int UWiegDev::PollReport(std::uint8_t* buffer) {
     if (received <= 4) {
         return 0;
     }
-    const std::uint32_t length = static_cast<std::uint32_t>(frame[0] | (frame[1] << 8));
+    const std::uint32_t length = wusb::ReadLe16(&frame[0]);
     // Only bytes of this read may take part, never what an earlier poll left in a buffer.
     if (length > kReportFrameMax || length > received || length < kFrameOverhead) {
         return 0;

@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "uwieg/session.h"
+#include "wusb/le_bytes.h"
 
 namespace uwieg {
 namespace {
@@ -30,8 +31,7 @@ void UpgrHeader(UWiegDev& dev, const UpgradeImage& image) {
 void UpgrBlock(UWiegDev& dev, std::uint16_t index, const UpgradeImage& image) {
     const auto block = image.Block(index);
     std::array<std::uint8_t, kBlockDataSize> data{};
-    data[0] = static_cast<std::uint8_t>(index);
-    data[1] = static_cast<std::uint8_t>(index >> 8);
+    wusb::WriteLe16(&data[0], index);
     std::copy(block.begin(), block.end(), data.begin() + 2);
     dev.TunnelStatus(kBlockCommand, data.data(), Size32(data.size()));
 }

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "wusb/err.h"
+#include "wusb/le_bytes.h"
 
 namespace wusb {
 
@@ -18,10 +19,6 @@ constexpr std::uint32_t kLinkInTimeoutMs = 200;
 
 [[noreturn]] void Raise(std::int32_t code) {
     throw WUsbErr{code, 0};
-}
-
-std::uint16_t ReadLe16(const std::uint8_t* bytes) {
-    return static_cast<std::uint16_t>(bytes[0] | bytes[1] << 8);
 }
 
 }  // namespace

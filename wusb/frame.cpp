@@ -6,6 +6,7 @@
 #include "wusb/crc.h"
 #include "wusb/device.h"
 #include "wusb/err.h"
+#include "wusb/le_bytes.h"
 
 namespace wusb {
 
@@ -23,15 +24,13 @@ std::uint32_t BuildFrame(std::uint8_t command, const std::uint8_t* payload,
         return 0;
     }
     const std::uint32_t total = payloadLength + kOverhead;
-    out[0] = static_cast<std::uint8_t>(total & 0xFF);
-    out[1] = static_cast<std::uint8_t>(total >> 8);
+    WriteLe16(&out[0], static_cast<std::uint16_t>(total));
     out[2] = command;
     if (payloadLength > 0) {
         std::memcpy(&out[kHeaderLength], payload, payloadLength);
     }
     const std::uint32_t crc = Crc16(out.data(), payloadLength + kHeaderLength, kCrcInitial);
-    out[kHeaderLength + payloadLength] = static_cast<std::uint8_t>(crc & 0xFF);
-    out[kHeaderLength + payloadLength + 1] = static_cast<std::uint8_t>(crc >> 8);
+    WriteLe16(&out[kHeaderLength + payloadLength], static_cast<std::uint16_t>(crc));
     return total;
 }
 
@@ -40,7 +39,7 @@ bool IsAcceptableFrame(const std::uint8_t* bytes, std::uint32_t n) {
     if (n <= kOverhead) {
         return false;
     }
-    const std::uint32_t lengthField = bytes[0] | static_cast<std::uint32_t>(bytes[1]) << 8;
+    const std::uint32_t lengthField = ReadLe16(bytes);
     return lengthField == n && Crc16(bytes, n, kCrcInitial) == 0;
 }
 

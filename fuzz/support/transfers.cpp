@@ -1,11 +1,12 @@
 #include "fuzz/support/transfers.h"
 
 #include "wusb/crc.h"
+#include "wusb/le_bytes.h"
 
 namespace fuzz {
 
 std::uint16_t LengthField(const Bytes& frame) {
-    return frame.size() < 2 ? 0 : static_cast<std::uint16_t>(frame[0] | (frame[1] << 8));
+    return frame.size() < 2 ? 0 : wusb::ReadLe16(frame.data());
 }
 
 bool IsWholeFrame(const Bytes& frame) {
@@ -15,8 +16,7 @@ bool IsWholeFrame(const Bytes& frame) {
 
 void SealCrc(Bytes& frame, std::size_t length) {
     const std::uint32_t crc = wusb::Crc16(frame.data(), length - 2, 0xFFFF);
-    frame[length - 2] = static_cast<std::uint8_t>(crc);
-    frame[length - 1] = static_cast<std::uint8_t>(crc >> 8);
+    wusb::WriteLe16(&frame[length - 2], static_cast<std::uint16_t>(crc));
 }
 
 std::deque<Delivered> DecodeTransfers(Input& input) {
@@ -28,8 +28,7 @@ std::deque<Delivered> DecodeTransfers(Input& input) {
         t.bytes = input.Bytes(control & 0x0FFF);
         const std::size_t size = t.bytes.size();
         if ((control & 0x8000) != 0 && size >= 5) {
-            t.bytes[0] = static_cast<std::uint8_t>(size);
-            t.bytes[1] = static_cast<std::uint8_t>(size >> 8);
+            wusb::WriteLe16(t.bytes.data(), static_cast<std::uint16_t>(size));
             SealCrc(t.bytes, size);
         } else if ((control & 0x2000) != 0) {
             const std::size_t own = LengthField(t.bytes);

@@ -4,6 +4,7 @@
 #include "sim/firmware.h"
 #include "sim_helpers.h"
 #include "wusb/crc.h"
+#include "wusb/le_bytes.h"
 
 namespace sim {
 namespace {
@@ -28,13 +29,13 @@ TEST(TestImages, HaveTheHeaderSizeAndChecksumsOfTheirType) {
         SCOPED_TRACE(e.type);
         const Bytes image = MakeTestImage(e.type);
         ASSERT_EQ(image.size(), e.size);
-        EXPECT_EQ(ReadLe16(&image[0]), e.word0);
-        EXPECT_EQ(ReadLe16(&image[2]), 2);
-        EXPECT_EQ(ReadLe16(&image[4]), e.blocks);
-        EXPECT_EQ(ReadLe16(&image[6]), 0);
+        EXPECT_EQ(wusb::ReadLe16(&image[0]), e.word0);
+        EXPECT_EQ(wusb::ReadLe16(&image[2]), 2);
+        EXPECT_EQ(wusb::ReadLe16(&image[4]), e.blocks);
+        EXPECT_EQ(wusb::ReadLe16(&image[6]), 0);
         const std::size_t blocksSize = e.blocks * kImageBlockSize;
-        EXPECT_EQ(ReadLe32(&image[8]), wusb::Crc32(&image[16], blocksSize, 0xFFFFFFFF));
-        EXPECT_EQ(ReadLe32(&image[12]),
+        EXPECT_EQ(wusb::ReadLe32(&image[8]), wusb::Crc32(&image[16], blocksSize, 0xFFFFFFFF));
+        EXPECT_EQ(wusb::ReadLe32(&image[12]),
                   wusb::Crc32(&image[16 + blocksSize], kEntryTableSize, 0xFFFFFFFF));
         EXPECT_EQ(MakeTestImage(e.type), image);  // deterministic
     }

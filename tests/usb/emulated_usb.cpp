@@ -13,6 +13,8 @@
 #include <deque>
 #include <stdexcept>
 
+#include "wusb/le_bytes.h"
+
 namespace usbtest {
 
 namespace {
@@ -115,9 +117,9 @@ struct EmulatedDevice::Connection {
     void Control(const Urb& urb) {
         const auto* setup = urb.buffer->data;
         const auto requestType = setup[0];
-        const auto wValue = static_cast<std::uint16_t>(setup[2] | (setup[3] << 8));
-        const auto wIndex = static_cast<std::uint16_t>(setup[4] | (setup[5] << 8));
-        const auto wLength = static_cast<std::size_t>(setup[6] | (setup[7] << 8));
+        const std::uint16_t wValue = wusb::ReadLe16(&setup[2]);
+        const std::uint16_t wIndex = wusb::ReadLe16(&setup[4]);
+        const std::size_t wLength = wusb::ReadLe16(&setup[6]);
         ++device->controlRequests_;
         if ((requestType & 0x80) == 0) {
             urb.Finish(0, static_cast<int>(wLength));

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "wusb/le_bytes.h"
+
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
@@ -24,12 +26,10 @@ const Bytes kMsOs20Uuid{0xDF, 0x60, 0xDD, 0xD8, 0x89, 0x45, 0xC7, 0x4C,
                         0x9C, 0xD2, 0x65, 0x9D, 0x9E, 0x64, 0x8A, 0x9F};
 
 void Put16(Bytes& b, std::size_t v) {
-    b.push_back(static_cast<std::uint8_t>(v));
-    b.push_back(static_cast<std::uint8_t>(v >> 8));
+    wusb::AppendLe16(b, static_cast<std::uint16_t>(v));
 }
 void Put32(Bytes& b, std::size_t v) {
-    Put16(b, v & 0xFFFF);
-    Put16(b, v >> 16);
+    wusb::AppendLe32(b, static_cast<std::uint32_t>(v));
 }
 void Append(Bytes& to, const Bytes& more) {
     to.insert(to.end(), more.begin(), more.end());

@@ -1,5 +1,7 @@
 #include "usb_descriptors.h"
 
+#include "wusb/le_bytes.h"
+
 namespace usbtest {
 
 namespace {
@@ -11,13 +13,11 @@ constexpr std::uint8_t kStringType = 3;
 constexpr std::uint8_t kBosType = 15;
 
 void Put16(Bytes& b, std::uint32_t v) {
-    b.push_back(static_cast<std::uint8_t>(v));
-    b.push_back(static_cast<std::uint8_t>(v >> 8));
+    wusb::AppendLe16(b, static_cast<std::uint16_t>(v));
 }
 
 void Put32(Bytes& b, std::uint32_t v) {
-    Put16(b, v & 0xFFFF);
-    Put16(b, v >> 16);
+    wusb::AppendLe32(b, v);
 }
 
 Bytes Utf16(const std::string& ascii, bool terminated) {

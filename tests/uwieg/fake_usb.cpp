@@ -3,16 +3,17 @@
 #include <algorithm>
 
 #include "wusb/crc.h"
+#include "wusb/le_bytes.h"
 
 namespace uwieg_test {
 
 Bytes Frame(std::uint8_t command, const Bytes& payload) {
-    const std::size_t length = payload.size() + 5;
-    Bytes frame{static_cast<std::uint8_t>(length), static_cast<std::uint8_t>(length >> 8), command};
+    Bytes frame;
+    wusb::AppendLe16(frame, static_cast<std::uint16_t>(payload.size() + 5));
+    frame.push_back(command);
     frame.insert(frame.end(), payload.begin(), payload.end());
     const std::uint32_t crc = wusb::Crc16(frame.data(), frame.size(), 0xFFFF);
-    frame.push_back(static_cast<std::uint8_t>(crc));
-    frame.push_back(static_cast<std::uint8_t>(crc >> 8));
+    wusb::AppendLe16(frame, static_cast<std::uint16_t>(crc));
     return frame;
 }
 

@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "wusb/le_bytes.h"
+
 namespace wusb::libusb {
 
 namespace {
@@ -24,21 +26,11 @@ constexpr std::uint16_t kRegistryProperty = 4;
 constexpr std::uint32_t kRegSz = 1;
 constexpr std::uint32_t kRegMultiSz = 7;
 
-std::uint16_t U16(ByteView b, std::size_t at) {
-    return static_cast<std::uint16_t>(b[at] | (b[at + 1] << 8));
-}
-
-std::uint32_t U32(ByteView b, std::size_t at) {
-    return static_cast<std::uint32_t>(b[at]) | (static_cast<std::uint32_t>(b[at + 1]) << 8) |
-           (static_cast<std::uint32_t>(b[at + 2]) << 16) |
-           (static_cast<std::uint32_t>(b[at + 3]) << 24);
-}
-
 // UTF-16LE text up to its first zero unit (or its end), as ASCII; nothing when a unit is not.
 std::optional<std::string> AsciiText(ByteView utf16) {
     std::string text;
     for (std::size_t i = 0; i + 1 < utf16.size(); i += 2) {
-        const std::uint16_t unit = U16(utf16, i);
+        const std::uint16_t unit = ReadLe16(&utf16[i]);
         if (unit == 0)
             break;
         if (unit > 0x7F)
@@ -81,7 +73,7 @@ bool PropertyDataNames(std::uint32_t type, ByteView data, const Guid& interfaceC
         return false;
     std::size_t start = 0;
     for (std::size_t i = 0; i + 1 < data.size(); i += 2) {
-        if (U16(data, i) != 0)
+        if (ReadLe16(&data[i]) != 0)
             continue;
         if (i == start)
             return false;  // the empty string that ends the list
@@ -98,11 +90,11 @@ bool PropertyDataNames(std::uint32_t type, ByteView data, const Guid& interfaceC
 bool RegistryPropertyNames(ByteView d, const Guid& interfaceClass) {
     if (d.size() < 10)
         return false;
-    const std::uint16_t dataType = U16(d, 4);
-    const std::size_t nameLength = U16(d, 6);
+    const std::uint16_t dataType = ReadLe16(&d[4]);
+    const std::size_t nameLength = ReadLe16(&d[6]);
     if (8 + nameLength + 2 > d.size())
         return false;
-    const std::size_t dataLength = U16(d, 8 + nameLength);
+    const std::size_t dataLength = ReadLe16(&d[8 + nameLength]);
     const std::size_t dataAt = 8 + nameLength + 2;
     if (dataAt + dataLength > d.size())
         return false;
@@ -115,7 +107,7 @@ bool RegistryPropertyNames(ByteView d, const Guid& interfaceClass) {
 std::optional<MsOs20SetLocation> FindMsOs20Capability(ByteView bos) {
     if (bos.size() < 5 || bos[0] < 5 || bos[1] != kBosType)
         return std::nullopt;
-    const std::size_t end = std::min<std::size_t>(U16(bos, 2), bos.size());
+    const std::size_t end = std::min<std::size_t>(ReadLe16(&bos[2]), bos.size());
     for (std::size_t at = bos[0]; at + 3 <= end;) {
         const std::size_t length = bos[at];
         if (length < 3 || at + length > end)
@@ -125,7 +117,7 @@ std::optional<MsOs20SetLocation> FindMsOs20Capability(ByteView bos) {
             std::equal(kMsOs20PlatformUuid.begin(), kMsOs20PlatformUuid.end(), cap.begin() + 4)) {
             // Descriptor set information records of 8 bytes each follow the UUID.
             for (std::size_t info = 20; info + 8 <= length; info += 8) {
-                const std::uint16_t total = U16(cap, info + 4);
+                const std::uint16_t total = ReadLe16(&cap[info + 4]);
                 if (total >= 10)
                     return MsOs20SetLocation{cap[info + 6], total};
             }
@@ -136,24 +128,24 @@ std::optional<MsOs20SetLocation> FindMsOs20Capability(ByteView bos) {
 }
 
 std::optional<std::uint8_t> MsOs20InterfaceFor(ByteView set, const Guid& interfaceClass) {
-    if (set.size() < 10 || U16(set, 0) != 10 || U16(set, 2) != kSetHeader)
+    if (set.size() < 10 || ReadLe16(&set[0]) != 10 || ReadLe16(&set[2]) != kSetHeader)
         return std::nullopt;
-    const std::size_t end = std::min<std::size_t>(U16(set, 8), set.size());
+    const std::size_t end = std::min<std::size_t>(ReadLe16(&set[8]), set.size());
     std::uint8_t function = 0;
     std::size_t functionEnd = 0;
     for (std::size_t at = 10; at + 4 <= end;) {
-        const std::size_t length = U16(set, at);
+        const std::size_t length = ReadLe16(&set[at]);
         if (length < 4 || at + length > end)
             break;
         if (at >= functionEnd)
             function = 0;
         const ByteView d = set.subspan(at, length);
-        const std::uint16_t type = U16(d, 2);
+        const std::uint16_t type = ReadLe16(&d[2]);
         if (type == kConfigurationSubset) {
             functionEnd = 0;
         } else if (type == kFunctionSubset && length >= 8) {
             function = d[4];
-            functionEnd = at + U16(d, 6);
+            functionEnd = at + ReadLe16(&d[6]);
         } else if (type == kRegistryProperty && RegistryPropertyNames(d, interfaceClass)) {
             return function;
         }
@@ -167,7 +159,7 @@ std::optional<std::uint8_t> MsOs10VendorCode(ByteView s) {
     if (s.size() < 18 || s[0] < 18 || s[1] != 0x03)
         return std::nullopt;
     for (std::size_t i = 0; i < kSignature.size(); ++i) {
-        if (U16(s, 2 + 2 * i) != static_cast<std::uint8_t>(kSignature[i]))
+        if (ReadLe16(&s[2 + 2 * i]) != static_cast<std::uint8_t>(kSignature[i]))
             return std::nullopt;
     }
     return s[16];
@@ -175,20 +167,20 @@ std::optional<std::uint8_t> MsOs10VendorCode(ByteView s) {
 
 bool MsOs10PropertiesName(ByteView p, const Guid& interfaceClass) {
     constexpr std::uint16_t kExtendedPropertiesIndex = 5;
-    if (p.size() < 10 || U16(p, 6) != kExtendedPropertiesIndex)
+    if (p.size() < 10 || ReadLe16(&p[6]) != kExtendedPropertiesIndex)
         return false;
-    const std::size_t end = std::min<std::size_t>(U32(p, 0), p.size());
-    const std::size_t count = U16(p, 8);
+    const std::size_t end = std::min<std::size_t>(ReadLe32(&p[0]), p.size());
+    const std::size_t count = ReadLe16(&p[8]);
     std::size_t at = 10;
     for (std::size_t n = 0; n < count && at + 14 <= end; ++n) {
-        const std::size_t size = U32(p, at);
+        const std::size_t size = ReadLe32(&p[at]);
         if (size < 14 || size > end - at)
             break;
         const ByteView section = p.subspan(at, size);
-        const std::uint32_t dataType = U32(section, 4);
-        const std::size_t nameLength = U16(section, 8);
+        const std::uint32_t dataType = ReadLe32(&section[4]);
+        const std::size_t nameLength = ReadLe16(&section[8]);
         if (10 + nameLength + 4 <= size) {
-            const std::size_t dataLength = U32(section, 10 + nameLength);
+            const std::size_t dataLength = ReadLe32(&section[10 + nameLength]);
             const std::size_t dataAt = 10 + nameLength + 4;
             if (dataLength <= size - dataAt &&
                 IsInterfaceGuidName(section.subspan(10, nameLength)) &&

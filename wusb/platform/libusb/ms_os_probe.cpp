@@ -2,6 +2,7 @@
 
 #include <libusb.h>
 
+#include "wusb/le_bytes.h"
 #include "wusb/platform/libusb/ms_os_descriptors.h"
 
 namespace wusb::libusb {
@@ -46,7 +47,7 @@ std::optional<std::uint8_t> FromMsOs20(libusb_device_handle* device, const Guid&
     const auto header = ReadDescriptor(device, LIBUSB_DT_BOS, 0, 0, kBosHeaderLength);
     if (!header || header->size() < kBosHeaderLength)
         return std::nullopt;
-    const auto totalLength = static_cast<std::uint16_t>((*header)[2] | ((*header)[3] << 8));
+    const auto totalLength = ReadLe16(&(*header)[2]);
     const auto bos = ReadDescriptor(device, LIBUSB_DT_BOS, 0, 0, totalLength);
     if (!bos)
         return std::nullopt;
