@@ -7,14 +7,14 @@
 
 #include "bench/metered_clock.h"
 #include "sim/platform.h"
-#include "wusb/platform.h"
+#include "tests/wusb/forwarding_platform.h"
 
 namespace bench {
 
-class CountingPlatform final : public wusb::Platform {
+class CountingPlatform final : public wusb::testing::ForwardingPlatform {
   public:
     CountingPlatform(wusb::Platform& inner, const MeteredClock& clock)
-        : inner_(inner), clock_(clock) {}
+        : ForwardingPlatform(inner), clock_(clock) {}
 
     const sim::TransferCounts& counts() const { return counts_; }
     double transferMs() const { return transferMs_; }
@@ -23,34 +23,11 @@ class CountingPlatform final : public wusb::Platform {
         transferMs_ = 0;
     }
 
-    bool ListInterfaces(const wusb::Guid& c, std::vector<wusb::InterfacePath>& out) override {
-        return inner_.ListInterfaces(c, out);
-    }
-    wusb::Handle OpenFile(const std::string& path) override { return inner_.OpenFile(path); }
-    void CloseFile(wusb::Handle file) override { inner_.CloseFile(file); }
-    wusb::Handle InitializeUsb(wusb::Handle file) override { return inner_.InitializeUsb(file); }
-    void FreeUsb(wusb::Handle usb) override { inner_.FreeUsb(usb); }
-    bool GetDescriptor(wusb::Handle usb, std::uint8_t type, std::uint8_t index,
-                       std::uint16_t language, std::uint8_t* buffer, std::uint32_t length,
-                       std::uint32_t& transferred) override {
-        return inner_.GetDescriptor(usb, type, index, language, buffer, length, transferred);
-    }
-    bool QueryInterfaceSettings(wusb::Handle usb, std::uint8_t alt,
-                                wusb::InterfaceDescriptor& out) override {
-        return inner_.QueryInterfaceSettings(usb, alt, out);
-    }
-    bool QueryPipe(wusb::Handle usb, std::uint8_t alt, std::uint8_t index,
-                   wusb::PipeInfo& out) override {
-        return inner_.QueryPipe(usb, alt, index, out);
-    }
-    bool SetPipeTimeout(wusb::Handle usb, std::uint8_t pipeId, std::uint32_t ms) override {
-        return inner_.SetPipeTimeout(usb, pipeId, ms);
-    }
     bool ReadPipe(wusb::Handle usb, std::uint8_t pipeId, std::uint8_t* buffer, std::uint32_t length,
                   std::uint32_t& transferred) override {
         ++counts_.reads;
         const Timer timer(*this);
-        const bool ok = inner_.ReadPipe(usb, pipeId, buffer, length, transferred);
+        const bool ok = inner().ReadPipe(usb, pipeId, buffer, length, transferred);
         if (!ok) {
             ++counts_.timedOutReads;
         }
@@ -60,9 +37,8 @@ class CountingPlatform final : public wusb::Platform {
                    std::uint32_t length, std::uint32_t& transferred) override {
         ++counts_.writes;
         const Timer timer(*this);
-        return inner_.WritePipe(usb, pipeId, buffer, length, transferred);
+        return inner().WritePipe(usb, pipeId, buffer, length, transferred);
     }
-    bool LastOpenDeniedAccess() const override { return inner_.LastOpenDeniedAccess(); }
 
   private:
     // Adds the wall time of one transfer, less the metered sleeps within it.
@@ -86,7 +62,6 @@ class CountingPlatform final : public wusb::Platform {
         double sleptAtStart_;
     };
 
-    wusb::Platform& inner_;
     const MeteredClock& clock_;
     sim::TransferCounts counts_;
     double transferMs_ = 0;

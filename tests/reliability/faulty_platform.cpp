@@ -97,48 +97,6 @@ std::optional<FaultyPlatform::OutFault> FaultyPlatform::TakeOutFault(const std::
     return due;
 }
 
-bool FaultyPlatform::ListInterfaces(const wusb::Guid& interfaceClass,
-                                    std::vector<wusb::InterfacePath>& out) {
-    return inner_.ListInterfaces(interfaceClass, out);
-}
-
-wusb::Handle FaultyPlatform::OpenFile(const std::string& path) {
-    return inner_.OpenFile(path);
-}
-
-void FaultyPlatform::CloseFile(wusb::Handle file) {
-    inner_.CloseFile(file);
-}
-
-wusb::Handle FaultyPlatform::InitializeUsb(wusb::Handle file) {
-    return inner_.InitializeUsb(file);
-}
-
-void FaultyPlatform::FreeUsb(wusb::Handle usb) {
-    inner_.FreeUsb(usb);
-}
-
-bool FaultyPlatform::GetDescriptor(wusb::Handle usb, std::uint8_t type, std::uint8_t index,
-                                   std::uint16_t language, std::uint8_t* buffer,
-                                   std::uint32_t length, std::uint32_t& transferred) {
-    return inner_.GetDescriptor(usb, type, index, language, buffer, length, transferred);
-}
-
-bool FaultyPlatform::QueryInterfaceSettings(wusb::Handle usb, std::uint8_t alternateSetting,
-                                            wusb::InterfaceDescriptor& out) {
-    return inner_.QueryInterfaceSettings(usb, alternateSetting, out);
-}
-
-bool FaultyPlatform::QueryPipe(wusb::Handle usb, std::uint8_t alternateSetting,
-                               std::uint8_t pipeIndex, wusb::PipeInfo& out) {
-    return inner_.QueryPipe(usb, alternateSetting, pipeIndex, out);
-}
-
-bool FaultyPlatform::SetPipeTimeout(wusb::Handle usb, std::uint8_t pipeId,
-                                    std::uint32_t milliseconds) {
-    return inner_.SetPipeTimeout(usb, pipeId, milliseconds);
-}
-
 bool FaultyPlatform::ReadPipe(wusb::Handle usb, std::uint8_t pipeId, std::uint8_t* buffer,
                               std::uint32_t length, std::uint32_t& transferred) {
     transferred = 0;
@@ -152,7 +110,7 @@ bool FaultyPlatform::ReadPipe(wusb::Handle usb, std::uint8_t pipeId, std::uint8_
         transferred = static_cast<std::uint32_t>(frame.size());
         return true;
     }
-    const bool ok = inner_.ReadPipe(usb, pipeId, buffer, length, transferred);
+    const bool ok = inner().ReadPipe(usb, pipeId, buffer, length, transferred);
     if (!ok || transferred == 0 || !inFault_) {
         return ok;
     }
@@ -170,17 +128,17 @@ bool FaultyPlatform::WritePipe(wusb::Handle usb, std::uint8_t pipeId, const std:
                                std::uint32_t length, std::uint32_t& transferred) {
     const std::optional<OutFault> fault = TakeOutFault(buffer, length);
     if (!fault) {
-        return inner_.WritePipe(usb, pipeId, buffer, length, transferred);
+        return inner().WritePipe(usb, pipeId, buffer, length, transferred);
     }
     ++outApplied_;
     switch (fault->action) {
         case OutAction::Cut: {
             if (fault->value >= length) {
-                return inner_.WritePipe(usb, pipeId, buffer, length, transferred);
+                return inner().WritePipe(usb, pipeId, buffer, length, transferred);
             }
             std::uint32_t moved = 0;
             if (fault->value > 0) {
-                inner_.WritePipe(usb, pipeId, buffer, fault->value, moved);
+                inner().WritePipe(usb, pipeId, buffer, fault->value, moved);
             }
             transferred = moved;
             return false;
@@ -190,11 +148,11 @@ bool FaultyPlatform::WritePipe(wusb::Handle usb, std::uint8_t pipeId, const std:
             if (fault->value / 8 < length) {
                 damaged[fault->value / 8] ^= static_cast<std::uint8_t>(1u << (fault->value % 8));
             }
-            return inner_.WritePipe(usb, pipeId, damaged.data(), length, transferred);
+            return inner().WritePipe(usb, pipeId, damaged.data(), length, transferred);
         }
         case OutAction::UnplugAfter: {
-            const bool ok = inner_.WritePipe(usb, pipeId, buffer, length, transferred);
-            inner_.Unplug(device_);
+            const bool ok = inner().WritePipe(usb, pipeId, buffer, length, transferred);
+            sim_.Unplug(device_);
             return ok;
         }
     }

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "sim/platform.h"
-#include "wusb/platform.h"
+#include "tests/wusb/forwarding_platform.h"
 
 namespace reliability {
 
@@ -33,9 +33,9 @@ enum class InFault {
     InvalidFlood,  // a run of invalid transfers arrives first
 };
 
-class FaultyPlatform final : public wusb::Platform {
+class FaultyPlatform final : public wusb::testing::ForwardingPlatform {
   public:
-    explicit FaultyPlatform(sim::SimPlatform& inner) : inner_(inner) {}
+    explicit FaultyPlatform(sim::SimPlatform& inner) : ForwardingPlatform(inner), sim_(inner) {}
 
     // The simulated device the faults act on.
     void SetDevice(int n) { device_ = n; }
@@ -54,25 +54,10 @@ class FaultyPlatform final : public wusb::Platform {
     // How many OUT frames a fault has hit so far.
     int outFaultsApplied() const { return outApplied_; }
 
-    bool ListInterfaces(const wusb::Guid& interfaceClass,
-                        std::vector<wusb::InterfacePath>& out) override;
-    wusb::Handle OpenFile(const std::string& path) override;
-    void CloseFile(wusb::Handle file) override;
-    wusb::Handle InitializeUsb(wusb::Handle file) override;
-    void FreeUsb(wusb::Handle usb) override;
-    bool GetDescriptor(wusb::Handle usb, std::uint8_t type, std::uint8_t index,
-                       std::uint16_t language, std::uint8_t* buffer, std::uint32_t length,
-                       std::uint32_t& transferred) override;
-    bool QueryInterfaceSettings(wusb::Handle usb, std::uint8_t alternateSetting,
-                                wusb::InterfaceDescriptor& out) override;
-    bool QueryPipe(wusb::Handle usb, std::uint8_t alternateSetting, std::uint8_t pipeIndex,
-                   wusb::PipeInfo& out) override;
-    bool SetPipeTimeout(wusb::Handle usb, std::uint8_t pipeId, std::uint32_t milliseconds) override;
     bool ReadPipe(wusb::Handle usb, std::uint8_t pipeId, std::uint8_t* buffer, std::uint32_t length,
                   std::uint32_t& transferred) override;
     bool WritePipe(wusb::Handle usb, std::uint8_t pipeId, const std::uint8_t* buffer,
                    std::uint32_t length, std::uint32_t& transferred) override;
-    bool LastOpenDeniedAccess() const override { return inner_.LastOpenDeniedAccess(); }
 
   private:
     enum class OutAction { Cut, FlipBit, UnplugAfter };
@@ -85,7 +70,7 @@ class FaultyPlatform final : public wusb::Platform {
     // The OUT fault due for this frame, counting down the skips of those still waiting.
     std::optional<OutFault> TakeOutFault(const std::uint8_t* frame, std::uint32_t length);
 
-    sim::SimPlatform& inner_;
+    sim::SimPlatform& sim_;
     int device_ = 0;
     std::vector<OutFault> outFaults_;
     int outApplied_ = 0;

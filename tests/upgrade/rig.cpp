@@ -18,7 +18,7 @@ bool RecordingPlatform::WritePipe(wusb::Handle usb, std::uint8_t pipeId, const s
     }
     timeline_.push_back(entry);
     sent.push_back(std::move(frame));
-    return inner_.WritePipe(usb, pipeId, buffer, length, transferred);
+    return inner().WritePipe(usb, pipeId, buffer, length, transferred);
 }
 
 void RecordingView::SetUpgradeLabelVisible(bool visible) {

@@ -10,6 +10,7 @@
 
 #include "sim/device.h"
 #include "sim/platform.h"
+#include "tests/wusb/forwarding_platform.h"
 #include "uwieg/device.h"
 #include "uwieg/dialogs.h"
 #include "uwieg/upgrade.h"
@@ -31,45 +32,17 @@ struct SentFrame {
 };
 
 // Passes everything to the simulator and notes every OUT transfer.
-class RecordingPlatform final : public wusb::Platform {
+class RecordingPlatform final : public wusb::testing::ForwardingPlatform {
   public:
     RecordingPlatform(wusb::Platform& inner, wusb::Clock& clock, Timeline& timeline)
-        : inner_(inner), clock_(clock), timeline_(timeline) {}
+        : ForwardingPlatform(inner), clock_(clock), timeline_(timeline) {}
 
     std::vector<SentFrame> sent;
 
-    bool ListInterfaces(const wusb::Guid& c, std::vector<wusb::InterfacePath>& out) override {
-        return inner_.ListInterfaces(c, out);
-    }
-    wusb::Handle OpenFile(const std::string& path) override { return inner_.OpenFile(path); }
-    void CloseFile(wusb::Handle file) override { inner_.CloseFile(file); }
-    wusb::Handle InitializeUsb(wusb::Handle file) override { return inner_.InitializeUsb(file); }
-    void FreeUsb(wusb::Handle usb) override { inner_.FreeUsb(usb); }
-    bool GetDescriptor(wusb::Handle usb, std::uint8_t type, std::uint8_t index,
-                       std::uint16_t language, std::uint8_t* buffer, std::uint32_t length,
-                       std::uint32_t& transferred) override {
-        return inner_.GetDescriptor(usb, type, index, language, buffer, length, transferred);
-    }
-    bool QueryInterfaceSettings(wusb::Handle usb, std::uint8_t alt,
-                                wusb::InterfaceDescriptor& out) override {
-        return inner_.QueryInterfaceSettings(usb, alt, out);
-    }
-    bool QueryPipe(wusb::Handle usb, std::uint8_t alt, std::uint8_t index,
-                   wusb::PipeInfo& out) override {
-        return inner_.QueryPipe(usb, alt, index, out);
-    }
-    bool SetPipeTimeout(wusb::Handle usb, std::uint8_t pipeId, std::uint32_t ms) override {
-        return inner_.SetPipeTimeout(usb, pipeId, ms);
-    }
-    bool ReadPipe(wusb::Handle usb, std::uint8_t pipeId, std::uint8_t* buffer, std::uint32_t length,
-                  std::uint32_t& transferred) override {
-        return inner_.ReadPipe(usb, pipeId, buffer, length, transferred);
-    }
     bool WritePipe(wusb::Handle usb, std::uint8_t pipeId, const std::uint8_t* buffer,
                    std::uint32_t length, std::uint32_t& transferred) override;
 
   private:
-    wusb::Platform& inner_;
     wusb::Clock& clock_;
     Timeline& timeline_;
 };
