@@ -107,9 +107,7 @@ void UWiegDev::WriteConfig(const ReaderConfig& record) {
     std::array<std::uint8_t, kRecordSize + 4> request{};
     std::copy(record.begin(), record.end(), request.begin());
     const std::uint32_t crc = wusb::Crc32(record.data(), kRecordSize, 0xFFFFFFFF);
-    for (std::size_t i = 0; i < 4; ++i) {
-        request[kRecordSize + i] = static_cast<std::uint8_t>(crc >> (8 * i));
-    }
+    wusb::WriteLe32(&request[kRecordSize], crc);
     TunnelStatus(kWriteConfigCommand, request.data(), request.size());
 }
 
