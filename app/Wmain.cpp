@@ -137,31 +137,24 @@ void TMainWin::ReaderReconnected() {
 }
 
 bool TMainWin::ReadFlow() {
-    try {
-        if (!OpenInterface()) {
-            return false;
-        }
-        ConnectReader();
+    return ReaderFlow([this] {
         UpgrCheck();
         device.ReadConfig(config);
-        device.CloseChannel();
-        return true;
-    } catch (const wusb::WUsbErr& e) {
-        dialogs_.ShowError(wusb::Message(e));
-    } catch (const uwieg::UWiegErr& e) {
-        dialogs_.ShowError(uwieg::Message(e));
-    }
-    ShowReaderState(false);
-    return false;
+    });
 }
 
 bool TMainWin::WriteFlow() {
+    return ReaderFlow([this] { device.WriteConfig(config); });
+}
+
+template <typename Step>
+bool TMainWin::ReaderFlow(Step step) {
     try {
         if (!OpenInterface()) {
             return false;
         }
         ConnectReader();
-        device.WriteConfig(config);
+        step();
         device.CloseChannel();
         return true;
     } catch (const wusb::WUsbErr& e) {

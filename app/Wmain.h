@@ -89,6 +89,10 @@ class TMainWin : public QWidget, public Ui::TMainWin, private uwieg::UpgradeView
     // the error box instead of ending the program.
     template <typename Handler>
     void RunGuarded(Handler handler);
+    // Open, connect, `step`, close: the road of both the read and the write. A link or
+    // protocol failure is shown and leaves the reader "not responding", the channel as it was.
+    template <typename Step>
+    bool ReaderFlow(Step step);
     // A tick of Timer: a poll that fails (the interface unplugged, say) fails again on every
     // tick, so its failure is shown once, until a poll succeeds or the tab is shown again.
     void TimerTick();
