@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QScreen>
+#include <QStyle>
 
 #include "app/FailureText.h"
 #include "app/QtDialogs.h"
@@ -26,6 +27,11 @@ void CentreOnScreen(QWidget& window) {
 int ProgramEntry(int& argc, char** argv, const std::function<void()>& body) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Trelvo"));
+    // Where the platform has no native look of its own (Qt falls back to Fusion), the classic
+    // style keeps the form as designed: group titles on the frame line, flat button-face panels.
+    if (QApplication::style()->name() == QLatin1String("fusion")) {
+        QApplication::setStyle(QStringLiteral("windows"));
+    }
     QApplication::setFont(WindowFont(kFontPixels));
     try {
         body();
