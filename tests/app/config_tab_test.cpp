@@ -391,7 +391,7 @@ TEST_F(ConfigTabTest, FailedClosingExchangeIsShownAndTheWindowStillCloses) {
 TEST_F(ConfigTabTest, StartUpTimerRunsTheReadFromTheEventLoop) {
     Plug();
     Create();
-    QTest::qWait(150);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !win->UpgrTimer->isActive(); }, 5000));
     EXPECT_FALSE(win->UpgrTimer->isActive());
     EXPECT_EQ(ReaderCommands(), "Mc");
     EXPECT_EQ(win->RdLbl->text(), "Czytnik KV-T51X, Nr: 00042 (soft: 2)");
