@@ -3,15 +3,14 @@
 #include <algorithm>
 
 #include "wusb/le_bytes.h"
+#include "wusb/platform.h"
 
 namespace sim {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-constexpr std::uint8_t kDeviceType = 1;
 constexpr std::uint8_t kConfigurationType = 2;
-constexpr std::uint8_t kStringType = 3;
 constexpr std::uint8_t kInterfaceType = 4;
 constexpr std::uint8_t kEndpointType = 5;
 constexpr std::uint8_t kBulk = 2;
@@ -27,7 +26,7 @@ void AppendBulkEndpoint(Bytes& out, std::uint8_t address) {
 
 Bytes Utf16String(const std::string& text) {
     const std::size_t units = std::min(text.size(), kMaxStringUnits);
-    Bytes out{static_cast<std::uint8_t>(2 + 2 * units), kStringType};
+    Bytes out{static_cast<std::uint8_t>(2 + 2 * units), wusb::kStringDescriptor};
     for (std::size_t i = 0; i < units; ++i) {
         out.push_back(static_cast<std::uint8_t>(text[i]));
         out.push_back(0);
@@ -38,7 +37,8 @@ Bytes Utf16String(const std::string& text) {
 }  // namespace
 
 Bytes DeviceDescriptor(const UsbIdentity& identity) {
-    Bytes d{18,   kDeviceType, 0x00,
+    Bytes d{18,   wusb::kDeviceDescriptor,
+            0x00,
             0x02,  // USB 2.0
             0,    0,
             0,  // class per interface
@@ -64,7 +64,7 @@ Bytes ConfigurationDescriptor() {
 Bytes StringDescriptor(const UsbIdentity& identity, std::uint8_t index) {
     switch (index) {
         case 0:
-            return Bytes{4, kStringType, 0x09, 0x04};
+            return Bytes{4, wusb::kStringDescriptor, 0x09, 0x04};
         case 1:
             return Utf16String(identity.manufacturer);
         case 2:

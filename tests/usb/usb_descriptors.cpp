@@ -1,15 +1,14 @@
 #include "usb_descriptors.h"
 
 #include "wusb/le_bytes.h"
+#include "wusb/platform.h"
 
 namespace usbtest {
 
 namespace {
 
 constexpr std::uint8_t kGetDescriptor = 6;
-constexpr std::uint8_t kDeviceType = 1;
 constexpr std::uint8_t kConfigType = 2;
-constexpr std::uint8_t kStringType = 3;
 constexpr std::uint8_t kBosType = 15;
 
 void Put16(Bytes& b, std::uint32_t v) {
@@ -33,7 +32,7 @@ Bytes Utf16(const std::string& ascii, bool terminated) {
 Bytes DeviceDescriptor(const DeviceSpec& spec) {
     // MS OS 2.0 descriptors live in the BOS, which needs bcdUSB 2.01.
     const std::uint16_t bcdUsb = spec.announce == Announce::MsOs20 ? 0x0201 : 0x0200;
-    Bytes d{18, kDeviceType};
+    Bytes d{18, wusb::kDeviceDescriptor};
     Put16(d, bcdUsb);
     d.insert(d.end(), {0, 0, 0, 64});
     Put16(d, spec.vendorId);
@@ -53,7 +52,7 @@ Bytes ConfigDescriptor(const DeviceSpec& spec) {
 }
 
 Bytes StringDescriptor(const Bytes& utf16) {
-    Bytes d{static_cast<std::uint8_t>(utf16.size() + 2), kStringType};
+    Bytes d{static_cast<std::uint8_t>(utf16.size() + 2), wusb::kStringDescriptor};
     d.insert(d.end(), utf16.begin(), utf16.end());
     return d;
 }
@@ -125,7 +124,7 @@ Bytes MsOs10Properties(const DeviceSpec& spec) {
 std::optional<Bytes> StandardDescriptor(const DeviceSpec& spec, std::uint8_t type,
                                         std::uint8_t index) {
     switch (type) {
-        case kDeviceType:
+        case wusb::kDeviceDescriptor:
             return DeviceDescriptor(spec);
         case kConfigType:
             return ConfigDescriptor(spec);
@@ -133,10 +132,10 @@ std::optional<Bytes> StandardDescriptor(const DeviceSpec& spec, std::uint8_t typ
             if (spec.announce != Announce::MsOs20)
                 return std::nullopt;
             return Bos(spec);
-        case kStringType:
+        case wusb::kStringDescriptor:
             switch (index) {
                 case 0:
-                    return Bytes{4, kStringType, 0x09, 0x04};
+                    return Bytes{4, wusb::kStringDescriptor, 0x09, 0x04};
                 case 1:
                     return StringDescriptor(Utf16("Trelvo test bench", false));
                 case 2:
