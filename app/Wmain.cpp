@@ -1,12 +1,16 @@
 #include "app/Wmain.h"
 
+#include <QAction>
 #include <QCloseEvent>
 #include <QEvent>
+#include <QKeySequence>
 #include <QLabel>
+#include <QMenu>
 #include <QProgressBar>
 #include <QString>
 #include <QTimer>
 #include <cstdint>
+#include <utility>
 
 #include "app/FailureText.h"
 #include "app/WindowFont.h"
@@ -32,14 +36,15 @@ constexpr std::uint32_t kProgressHoldMs = 50;
 }  // namespace
 
 TMainWin::TMainWin(wusb::WUsbDevTab& deviceList, wusb::Clock& clock, uwieg::Dialogs& dialogs,
-                   QWidget* parent)
+                   wusb::Files& files, QWidget* parent)
     : QWidget(parent),
       Timer(new QTimer(this)),
       UpgrTimer(new QTimer(this)),
       device(clock),
       deviceList_(deviceList),
       clock_(clock),
-      dialogs_(dialogs) {
+      dialogs_(dialogs),
+      files_(files) {
     setupUi(this);
     setObjectName(QStringLiteral("MainWin"));
     setFont(WindowFont(kFontPixels));
@@ -48,6 +53,7 @@ TMainWin::TMainWin(wusb::WUsbDevTab& deviceList, wusb::Clock& clock, uwieg::Dial
     for (QLabel* label : findChildren<QLabel*>()) {
         label->adjustSize();
     }
+    BuildMenu();
     Timer->setInterval(kTimerMs);
     UpgrTimer->setInterval(kUpgrTimerMs);
     Wire();
@@ -81,6 +87,16 @@ void TMainWin::Wire() {
             [this] { RunGuarded([this] { UpgrTimerTimer(); }); });
     Konfiguracja->installEventFilter(this);
     Test->installEventFilter(this);
+}
+
+QAction* TMainWin::AddFileMenuItem(const QString& text, const QKeySequence& shortcut,
+                                   std::function<void()> handler) {
+    auto* item = new QAction(text, PlikMenu);
+    item->setShortcut(shortcut);
+    connect(item, &QAction::triggered, this,
+            [this, handler = std::move(handler)] { RunGuarded(handler); });
+    PlikMenu->insertAction(exitSeparator_, item);
+    return item;
 }
 
 bool TMainWin::eventFilter(QObject* watched, QEvent* event) {
@@ -192,6 +208,7 @@ void TMainWin::SetReaderLabel(const std::string& text) {
 }
 
 void TMainWin::ShowReaderState(bool connected) {
+    readerResponding_ = connected;
     const uwieg::ReaderIdentity identity = device.identity();
     if (connected) {
         lineText = identity.Description();
@@ -200,6 +217,11 @@ void TMainWin::ShowReaderState(bool connected) {
     } else {
         SetReaderLabel(kNotRespondingText);
     }
+    EnableConfigControls(connected);
+}
+
+void TMainWin::EnableConfigControls(bool connected) {
+    const uwieg::ReaderIdentity identity = device.identity();
     WiegSizeRGrp->setEnabled(connected);
     WiegOrderRGrp->setEnabled(connected);
     WiegNoParBitChkBx->setEnabled(connected);
