@@ -116,7 +116,7 @@ class TMainWin : public QWidget, public Ui::TMainWin, private uwieg::UpgradeView
     void SetReaderLabel(const std::string& text);
     void Wire();
     void BuildMenu();
-    // The profile file a chooser suggests: the last one loaded or saved, else a bare name.
+    // The file the save chooser suggests: the profile last loaded or saved, else a bare name.
     std::string SuggestedProfile() const;
     // Runs a handler from the event loop: a failure the handler leaves uncaught is shown in
     // the error box instead of ending the program.
@@ -131,7 +131,8 @@ class TMainWin : public QWidget, public Ui::TMainWin, private uwieg::UpgradeView
     void TimerTick();
 
     bool pollFailureShown_ = false;
-    // Whether the last read or write reached the reader; nothing before the first one.
+    // The reader's state as the window last showed it (responding or not); nothing before the
+    // first exchange with a reader.
     std::optional<bool> readerResponding_;
     std::string lastProfilePath_;
     QAction* exitSeparator_ = nullptr;
