@@ -10,6 +10,7 @@
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
+#include <stdexcept>
 
 #include "app/widgets/RadioGroup.h"
 #include "trelvo/version.h"
@@ -50,26 +51,26 @@ struct ControlState {
     QString ledTime;
 };
 
-TEST_F(MenuTest, MenusListTheirItemsWithTheirShortcuts) {
+TEST_F(MenuTest, MenusListTheirItemsAndNewItemsGoAboveZakoncz) {
     Create(false);
     ASSERT_EQ(win->MainMenu->actions().size(), 2);
     EXPECT_EQ(win->MainMenu->actions()[0]->text(), "&Plik");
     EXPECT_EQ(win->MainMenu->actions()[1]->text(), "Po&moc");
     QStringList items;
-    QStringList shortcuts;
     for (QAction* a : win->PlikMenu->actions()) {
         items << (a->isSeparator() ? "-" : a->text());
-        shortcuts << a->shortcut().toString();
     }
     EXPECT_EQ(items, (QStringList{"&Wczytaj profil…", "&Zapisz profil…", "-", "Za&kończ"}));
-    EXPECT_EQ(shortcuts, (QStringList{"Ctrl+O", "Ctrl+S", "", "Ctrl+Q"}));
     ASSERT_EQ(win->PomocMenu->actions().size(), 1);
     EXPECT_EQ(win->PomocMenu->actions()[0]->text(), "&O programie");
 
-    // An item added later lands above "Zakończ".
-    win->AddFileMenuItem("Nowa pozycja", QKeySequence(), [] {});
-    EXPECT_EQ(win->PlikMenu->actions().value(2)->text(), "Nowa pozycja");
+    // An item added later lands above "Zakończ"; what its handler throws is shown, not fatal.
+    QAction* added = win->AddFileMenuItem("Nowa pozycja", QKeySequence(),
+                                          [] { throw std::runtime_error("Błąd pozycji."); });
+    EXPECT_EQ(win->PlikMenu->actions().value(2), added);
     EXPECT_EQ(win->PlikMenu->actions().last(), win->ExitItem);
+    added->trigger();
+    EXPECT_EQ(dialogs.Errors(), std::vector<std::string>{"Błąd pozycji."});
 }
 
 TEST_F(MenuTest, TheFormKeepsItsPlacesUnderTheMenuBarAndTheWindowGrowsByIt) {
@@ -332,7 +333,6 @@ TEST_F(MenuTest, AboutNamesTheVersionLicenceAndInterfaceClass) {
     EXPECT_EQ(text.rfind(std::string("Trelvo ") + trelvo::kVersion + "\n", 0), 0u) << text;
     EXPECT_NE(text.find("Licencja: MIT"), std::string::npos) << text;
     EXPECT_NE(text.find(uwieg::kInterfaceGuid.ToString()), std::string::npos) << text;
-    EXPECT_EQ(uwieg::kInterfaceGuid.ToString().front(), '{');
 }
 
 }  // namespace
