@@ -15,7 +15,7 @@ namespace uwieg {
 namespace {
 
 using Json = nlohmann::ordered_json;
-using Positions = std::map<std::string, TextPosition>;
+using Offsets = std::map<std::string, std::size_t>;
 
 constexpr std::array<std::string_view, 6> kFrames{"24+2", "32+2", "40+2", "48+2", "56+2", "64+2"};
 constexpr std::array<std::string_view, 2> kByteOrders{"hi-lo", "lo-hi"};
@@ -87,14 +87,15 @@ const Field* FindField(std::string_view path) {
     return nullptr;
 }
 
-std::string ParentOf(std::string_view path) {
+// Both return parts of `path`, which must outlive them.
+std::string_view ParentOf(std::string_view path) {
     const auto dot = path.rfind('.');
-    return dot == std::string_view::npos ? std::string() : std::string(path.substr(0, dot));
+    return dot == std::string_view::npos ? std::string_view() : path.substr(0, dot);
 }
 
-std::string LastNameOf(std::string_view path) {
+std::string_view LastNameOf(std::string_view path) {
     const auto dot = path.rfind('.');
-    return std::string(dot == std::string_view::npos ? path : path.substr(dot + 1));
+    return dot == std::string_view::npos ? path : path.substr(dot + 1);
 }
 
 std::string Quoted(std::string_view text) {
@@ -223,7 +224,9 @@ Json DocumentOf(const ReaderConfig& record, std::vector<std::string>* notes) {
 // the document came from text, where that key stands.
 class ProfileReader {
   public:
-    ProfileReader(const Json& doc, const Positions& positions) : doc_(doc), positions_(positions) {}
+    // `offsets` locate keys in `text`; both are empty for a document built from settings.
+    ProfileReader(const Json& doc, const Offsets& offsets, std::string_view text)
+        : doc_(doc), offsets_(offsets), text_(text) {}
 
     ReaderConfig Record() {
         if (!doc_.is_object()) {
@@ -265,8 +268,9 @@ class ProfileReader {
     // A complaint about `key` shown at where `at` stands (a missing key's parent).
     [[noreturn]] void FailAt(const std::string& key, const std::string& at,
                              const std::string& message) const {
-        const auto found = positions_.find(at);
-        const TextPosition position = found == positions_.end() ? TextPosition{} : found->second;
+        const auto found = offsets_.find(at);
+        const TextPosition position =
+            found == offsets_.end() ? TextPosition{} : PositionAt(text_, found->second);
         throw ProfileError(key, position.line, position.column, message);
     }
 
@@ -306,7 +310,7 @@ class ProfileReader {
             CheckMembers(child, value);
         }
         for (const Field& field : Fields()) {
-            const std::string parent = ParentOf(field.path);
+            const std::string_view parent = ParentOf(field.path);
             const bool direct = parent == path;
             const bool groupMissing =
                 ParentOf(parent) == path && !parent.empty() && !object.contains(LastNameOf(parent));
@@ -314,7 +318,7 @@ class ProfileReader {
                 FailAt(std::string(field.path), path, "brak klucza");
             }
             if (field.required && groupMissing) {
-                FailAt(parent, path, "brak klucza");
+                FailAt(std::string(parent), path, "brak klucza");
             }
         }
     }
@@ -332,7 +336,7 @@ class ProfileReader {
                 if (ParentOf(name) != path) {
                     continue;
                 }
-                name = LastNameOf(name);
+                name = std::string(LastNameOf(name));
             } else {
                 name = name.substr(0, name.find('.'));
             }
@@ -463,7 +467,8 @@ class ProfileReader {
     }
 
     const Json& doc_;
-    const Positions& positions_;
+    const Offsets& offsets_;
+    std::string_view text_;
 };
 
 std::string Trimmed(std::string_view text) {
@@ -519,7 +524,7 @@ std::string ProfileFromRecord(const ReaderConfig& record, std::vector<std::strin
 
 ReaderConfig RecordFromProfile(std::string_view text) {
     const PositionedJson parsed = ParsePositionedJson(text);
-    return ProfileReader(parsed.document, parsed.keys).Record();
+    return ProfileReader(parsed.document, parsed.keys, text).Record();
 }
 
 ReaderConfig ApplyProfileSettings(const ReaderConfig& base,
@@ -543,15 +548,19 @@ ReaderConfig ApplyProfileSettings(const ReaderConfig& base,
         }
         const Json value =
             SettingValue(*field, Trimmed(std::string_view(setting).substr(equals + 1)));
-        const std::string group = ParentOf(key);
+        if (key == "wiegand.frame" && doc.contains("reserved")) {
+            // A frame size chosen by name replaces an index the window does not know.
+            doc["reserved"].erase("frame_index");
+        }
+        const std::string group(ParentOf(key));
         if (group.empty()) {
             doc[key] = value;
         } else {
-            doc[group][LastNameOf(key)] = value;
+            doc[group][std::string(LastNameOf(key))] = value;
         }
     }
-    const Positions noPositions;
-    return ProfileReader(doc, noPositions).Record();
+    const Offsets noOffsets;
+    return ProfileReader(doc, noOffsets, {}).Record();
 }
 
 }  // namespace uwieg
