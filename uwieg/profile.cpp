@@ -534,7 +534,8 @@ ReaderConfig ApplyProfileSettings(const ReaderConfig& base,
         const auto equals = setting.find('=');
         const std::string key = Trimmed(std::string_view(setting).substr(0, equals));
         if (equals == std::string::npos || key.empty()) {
-            throw ProfileError(key.empty() ? setting : key, 0, 0,
+            // The key to name is whatever was given; a blank setting has none.
+            throw ProfileError(key.empty() ? Trimmed(setting) : key, 0, 0,
                                "ustawienie powinno mieć postać klucz=wartość, np. "
                                "wiegand.frame=32+2");
         }

@@ -242,6 +242,7 @@ TEST(ProfileSettings, FaultsNameTheKeyWithoutAPosition) {
     } cases[] = {
         {"wiegand.frame", "wiegand.frame", "klucz=wartość"},
         {"=5", "=5", "klucz=wartość"},
+        {"  ", "", "klucz=wartość"},
         {"wiegand=5", "wiegand", "nieznany klucz; znane klucze: format, version, wiegand.frame"},
         {"led.time=5", "led.time", "nieznany klucz"},
         {"wiegand.frame=22+2", "wiegand.frame", "\"22+2\""},
