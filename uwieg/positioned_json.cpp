@@ -216,7 +216,7 @@ PositionedJson ParsePositionedJson(std::string_view text) {
         throw *builder.error;
     }
     const std::size_t first = text.find_first_not_of(" \t\r\n");
-    result.keys[""] = first == std::string_view::npos ? 0 : first;
+    result.root = first == std::string_view::npos ? 0 : first;
     return result;
 }
 

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <map>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <utility>
 
 #include "uwieg/positioned_json.h"
@@ -224,13 +225,15 @@ Json DocumentOf(const ReaderConfig& record, std::vector<std::string>* notes) {
 // the document came from text, where that key stands.
 class ProfileReader {
   public:
-    // `offsets` locate keys in `text`; both are empty for a document built from settings.
-    ProfileReader(const Json& doc, const Offsets& offsets, std::string_view text)
-        : doc_(doc), offsets_(offsets), text_(text) {}
+    // `offsets` locate keys in `text`, `root` the start of the document; all are empty for a
+    // document built from settings.
+    ProfileReader(const Json& doc, const Offsets& offsets, std::optional<std::size_t> root,
+                  std::string_view text)
+        : doc_(doc), offsets_(offsets), root_(root), text_(text) {}
 
     ReaderConfig Record() {
         if (!doc_.is_object()) {
-            Fail("", "profil powinien być obiektem JSON { … }");
+            FailAt("", "", "profil powinien być obiektem JSON { … }");
         }
         CheckIdentity();
         CheckMembers("", doc_);
@@ -262,15 +265,26 @@ class ProfileReader {
 
   private:
     [[noreturn]] void Fail(const std::string& key, const std::string& message) const {
+        if (key.empty()) {
+            // The key with the empty name, which the top level's position must not stand for.
+            const auto found = offsets_.find(key);
+            const TextPosition position =
+                found == offsets_.end() ? TextPosition{} : PositionAt(text_, found->second);
+            throw ProfileError(key, position.line, position.column, message);
+        }
         FailAt(key, key, message);
     }
 
-    // A complaint about `key` shown at where `at` stands (a missing key's parent).
+    // A complaint about `key` shown where the key `at` stands (a missing key's parent), or at
+    // the start of the document when `at` is the top level.
     [[noreturn]] void FailAt(const std::string& key, const std::string& at,
                              const std::string& message) const {
-        const auto found = offsets_.find(at);
-        const TextPosition position =
-            found == offsets_.end() ? TextPosition{} : PositionAt(text_, found->second);
+        std::optional<std::size_t> offset = root_;
+        if (!at.empty()) {
+            const auto found = offsets_.find(at);
+            offset = found == offsets_.end() ? std::nullopt : std::optional(found->second);
+        }
+        const TextPosition position = offset ? PositionAt(text_, *offset) : TextPosition{};
         throw ProfileError(key, position.line, position.column, message);
     }
 
@@ -297,10 +311,12 @@ class ProfileReader {
     void CheckMembers(const std::string& path, const Json& object) const {
         for (const auto& [name, value] : object.items()) {
             const std::string child = path.empty() ? name : path + "." + name;
-            if (FindField(child) != nullptr) {
+            // A dotted or empty name would pass for a key of another level.
+            const bool plainName = !name.empty() && name.find('.') == std::string::npos;
+            if (plainName && FindField(child) != nullptr) {
                 continue;
             }
-            if (!IsGroup(child)) {
+            if (!plainName || !IsGroup(child)) {
                 Fail(child, "nieznany klucz; dozwolone tu: " + NamesUnder(path));
             }
             if (!value.is_object()) {
@@ -468,6 +484,7 @@ class ProfileReader {
 
     const Json& doc_;
     const Offsets& offsets_;
+    std::optional<std::size_t> root_;
     std::string_view text_;
 };
 
@@ -524,7 +541,7 @@ std::string ProfileFromRecord(const ReaderConfig& record, std::vector<std::strin
 
 ReaderConfig RecordFromProfile(std::string_view text) {
     const PositionedJson parsed = ParsePositionedJson(text);
-    return ProfileReader(parsed.document, parsed.keys, text).Record();
+    return ProfileReader(parsed.document, parsed.keys, parsed.root, text).Record();
 }
 
 ReaderConfig ApplyProfileSettings(const ReaderConfig& base,
@@ -561,7 +578,7 @@ ReaderConfig ApplyProfileSettings(const ReaderConfig& base,
         }
     }
     const Offsets noOffsets;
-    return ProfileReader(doc, noOffsets, {}).Record();
+    return ProfileReader(doc, noOffsets, std::nullopt, {}).Record();
 }
 
 }  // namespace uwieg

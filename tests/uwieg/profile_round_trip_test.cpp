@@ -114,7 +114,7 @@ TEST(ProfileRoundTrip, BitsTheWindowCannotShowAreKeptAndReported) {
 
 TEST(ProfileRoundTrip, AnyEightBytes) {
     std::mt19937 random(12);
-    for (int i = 0; i < 2000; ++i) {
+    for (int i = 0; i < 1000; ++i) {
         ReaderConfig record;
         for (auto& byte : record) {
             byte = static_cast<std::uint8_t>(random());
