@@ -18,7 +18,7 @@ inline constexpr std::uint32_t kReadTimeoutMs = 200;
 inline constexpr std::uint32_t kPollTimeoutMs = 100;
 
 class UWiegDev : public wusb::WUsbDev {
-  public:
+public:
     // Unlinked, channel closed, lastClose exactly one second back.
     explicit UWiegDev(wusb::Clock& clock);
 
@@ -51,7 +51,7 @@ class UWiegDev : public wusb::WUsbDev {
     // returns its length, 0 when none.
     int PollReport(std::uint8_t* buffer);
 
-  private:
+private:
     wusb::Clock& clock_;
 };
 

@@ -6,7 +6,7 @@
 namespace uwieg {
 
 class Dialogs {
-  public:
+public:
     virtual ~Dialogs() = default;
     // Modal error box: error icon, title "Error", one "OK" button.
     virtual void ShowError(const std::string& text) = 0;
