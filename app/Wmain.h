@@ -11,12 +11,15 @@
 #include "uwieg/config.h"
 #include "uwieg/device.h"
 #include "uwieg/dialogs.h"
+#include "uwieg/test_log.h"
 #include "uwieg/upgrade.h"
 #include "wusb/clock.h"
 #include "wusb/device.h"
 
 class QCheckBox;
 class QCloseEvent;
+class QHelpEvent;
+class QLabel;
 class QProgressBar;
 class QTimer;
 
@@ -32,6 +35,9 @@ class TMainWin : public QWidget, public Ui::TMainWin, private uwieg::UpgradeView
 
     QTimer* Timer;      // 200 ms, test-tab polling
     QTimer* UpgrTimer;  // 50 ms once, the start-up read
+    // One line under the tab control, shown with the test tab: the newest transmission decoded,
+    // so it stays in view although the memo never scrolls by itself.
+    QLabel* DecodeStrip;
 
     // Event handlers.
     void WrBtnClick();
@@ -58,9 +64,14 @@ class TMainWin : public QWidget, public Ui::TMainWin, private uwieg::UpgradeView
     void DecodeConfig();
     void EncodeConfig();
     void AddTestLine(const std::string& text);
+    // The tooltip of the memo line at `pos` (viewport coordinates): the decode of a line a tick
+    // added, empty for other lines and below the last one.
+    QString LineTip(const QPoint& pos) const;
 
     uwieg::UWiegDev device;
     uwieg::ReaderConfig config{};
+    // Every transmission received since the window was created; memo lines it added point here.
+    uwieg::TestLog testLog;
     std::string lineText;
     bool suppressTestClick = false;
     // Set by the first show of the configuration tab, which reads nothing. One window per
@@ -96,6 +107,8 @@ class TMainWin : public QWidget, public Ui::TMainWin, private uwieg::UpgradeView
     // A tick of Timer: a poll that fails (the interface unplugged, say) fails again on every
     // tick, so its failure is shown once, until a poll succeeds or the tab is shown again.
     void TimerTick();
+    void ShowDecoded(const uwieg::TestLogEntry& entry);
+    void ShowLineTip(const QHelpEvent& event);
 
     bool pollFailureShown_ = false;
 

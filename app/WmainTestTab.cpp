@@ -1,20 +1,30 @@
 // The test tab: live transmission lines and the LED and BUZ output lines.
+#include <QHelpEvent>
+#include <QLabel>
 #include <QPlainTextEdit>
 #include <QString>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTimer>
+#include <QToolTip>
 #include <cstdint>
 
 #include "app/FailureText.h"
 #include "app/Wmain.h"
-#include "uwieg/report.h"
+#include "wiegand/describe.h"
 #include "wusb/err.h"
 
 namespace {
 
 constexpr std::uint8_t kTestChannelMode = 0;
 constexpr int kReportBufferSize = 32;
+
+// Which test-log entry a memo line shows; it stays with the line's block when the user edits
+// other lines.
+struct LogLine : QTextBlockUserData {
+    explicit LogLine(std::size_t i) : index(i) {}
+    std::size_t index;
+};
 
 }  // namespace
 
@@ -39,8 +49,40 @@ void TMainWin::TimerTimer() {
     std::uint8_t buffer[kReportBufferSize];
     const int n = device.PollReport(buffer);
     if (n != 0) {
-        lineText = uwieg::FormatReport(buffer, static_cast<std::size_t>(n));
+        const uwieg::TestLogEntry& entry =
+            testLog.Add(clock_.Now(), buffer, static_cast<std::size_t>(n));
+        lineText = entry.line;
         AddTestLine(lineText);
+        TstWin->document()->lastBlock().setUserData(new LogLine(testLog.entries().size() - 1));
+        ShowDecoded(entry);
+    }
+}
+
+void TMainWin::ShowDecoded(const uwieg::TestLogEntry& entry) {
+    DecodeStrip->setText(QString::fromStdString(uwieg::ClockTime(entry.time) + "  " +
+                                                wiegand::SummaryPolish(entry.decoded)));
+}
+
+QString TMainWin::LineTip(const QPoint& pos) const {
+    const QTextCursor cursor = TstWin->cursorForPosition(pos);
+    // Below the last line the nearest position is still on it; only the line under the pointer
+    // counts.
+    const QRect line = TstWin->cursorRect(cursor);
+    const auto* tagged = dynamic_cast<const LogLine*>(cursor.block().userData());
+    if (tagged == nullptr || pos.y() < line.top() || pos.y() > line.bottom()) {
+        return {};
+    }
+    const uwieg::TestLogEntry& entry = testLog.entries().at(tagged->index);
+    return QString::fromStdString(uwieg::ClockTime(entry.time) + "\n" +
+                                  wiegand::DetailsPolish(entry.decoded));
+}
+
+void TMainWin::ShowLineTip(const QHelpEvent& event) {
+    const QString tip = LineTip(event.pos());
+    if (tip.isEmpty()) {
+        QToolTip::hideText();
+    } else {
+        QToolTip::showText(event.globalPos(), tip, TstWin);
     }
 }
 
