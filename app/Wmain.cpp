@@ -8,6 +8,7 @@
 #include <QProgressBar>
 #include <QString>
 #include <QTimer>
+#include <cstdint>
 
 #include "app/FailureText.h"
 #include "app/WindowFont.h"
@@ -183,13 +184,21 @@ bool TMainWin::ReaderFlow(Step step) {
 }
 
 void TMainWin::AnimateProgress(QProgressBar* bar) {
-    SetVisibleNow(*bar, true);
+    // Step k is painted at start + 5 ms x k and the full bar held 50 ms after the last step's
+    // 5 ms: painting eats into the waits instead of adding to them.
+    wusb::Schedule schedule(clock_);
+    std::int64_t stepEnd = 0;
     for (int position = 0; position <= kProgressEnd; position += kProgressStep) {
         bar->setValue(position);
-        bar->repaint();
-        clock_.Sleep(kProgressStepMs);
+        if (position == 0) {
+            SetVisibleNow(*bar, true);  // one paint, and never the last run's full bar
+        } else {
+            bar->repaint();
+        }
+        stepEnd += kProgressStepMs;
+        schedule.WaitUntil(stepEnd, kProgressStepMs);
     }
-    clock_.Sleep(kProgressHoldMs);
+    schedule.WaitUntil(stepEnd + kProgressHoldMs, kProgressHoldMs);
     SetVisibleNow(*bar, false);
 }
 

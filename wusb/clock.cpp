@@ -1,5 +1,6 @@
 #include "wusb/clock.h"
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -46,6 +47,13 @@ void FakeClock::Advance(std::int64_t milliseconds) {
 
 std::int64_t ElapsedMs(TimeStamp from, TimeStamp to) {
     return ToMs(to) - ToMs(from);
+}
+
+void Schedule::WaitUntil(std::int64_t offsetMs, std::uint32_t longestMs) {
+    const std::int64_t left = offsetMs - ElapsedMs(start_, clock_.Now());
+    if (left > 0) {
+        clock_.Sleep(static_cast<std::uint32_t>(std::min<std::int64_t>(left, longestMs)));
+    }
 }
 
 }  // namespace wusb

@@ -12,20 +12,20 @@ struct TimeStamp {
 };
 
 class Clock {
-public:
+  public:
     virtual ~Clock() = default;
     virtual TimeStamp Now() = 0;
     virtual void Sleep(std::uint32_t milliseconds) = 0;
 };
 
 class SystemClock final : public Clock {
-public:
+  public:
     TimeStamp Now() override;
     void Sleep(std::uint32_t milliseconds) override;
 };
 
 class FakeClock final : public Clock {
-public:
+  public:
     explicit FakeClock(TimeStamp start = {1'000'000, 0}) : now_(start) {}
     TimeStamp Now() override { return now_; }
     void Sleep(std::uint32_t milliseconds) override;
@@ -35,12 +35,26 @@ public:
     // Total of all Sleep calls so far, for asserting on waits.
     std::uint64_t slept() const { return slept_; }
 
-private:
+  private:
     TimeStamp now_;
     std::uint64_t slept_ = 0;
 };
 
 // Milliseconds from `from` to `to` (negative when `to` lies before `from`).
 std::int64_t ElapsedMs(TimeStamp from, TimeStamp to);
+
+// Waits against deadlines measured from one start, so the work done between the waits
+// (painting, say) is absorbed by the next wait instead of adding to the total.
+class Schedule {
+  public:
+    explicit Schedule(Clock& clock) : clock_(clock), start_(clock.Now()) {}
+    // Sleeps until `offsetMs` after the start: not at all when that time has passed, and never
+    // longer than `longestMs`, so a clock set back cannot stall the caller.
+    void WaitUntil(std::int64_t offsetMs, std::uint32_t longestMs);
+
+  private:
+    Clock& clock_;
+    TimeStamp start_;
+};
 
 }  // namespace wusb

@@ -183,6 +183,88 @@ TEST_F(ConfigTabTest, ReadButtonAnimatesBeforeTheControlsChange) {
     EXPECT_EQ(win->WiegSizeRGrp->itemIndex(), 1);
 }
 
+// Paints of a progress bar that cost `costMs` of the clock each; records when each began and
+// when the bar was hidden.
+struct CostlyPaints : QObject {
+    CostlyPaints(wusb::FakeClock& clock, std::int64_t costMs) : clock_(clock), costMs_(costMs) {}
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        const std::int64_t now = wusb::ElapsedMs({}, clock_.Now());
+        if (event->type() == QEvent::Paint) {
+            paints.push_back({static_cast<QProgressBar*>(watched)->value(), now});
+            clock_.Advance(costMs_);
+        } else if (event->type() == QEvent::Hide) {
+            hiddenAt = now;
+        }
+        return false;
+    }
+    struct Paint {
+        int value;
+        std::int64_t at;
+    };
+    std::vector<Paint> paints;
+    std::int64_t hiddenAt = -1;
+
+  private:
+    wusb::FakeClock& clock_;
+    std::int64_t costMs_;
+};
+
+TEST_F(ConfigTabTest, ButtonAnimationsKeepTheirDeadlinesWhateverThePaintingCosts) {
+    Plug();
+    Create();
+    StartUp();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(win.get()));
+    struct Button {
+        QPushButton* button;
+        QProgressBar* bar;
+    };
+    for (const Button b :
+         {Button{win->RdBtn, win->RdProgrBar}, Button{win->WrBtn, win->WrProgrBar}}) {
+        for (const std::int64_t cost : {0, 3, 8}) {
+            SCOPED_TRACE(b.button->objectName().toStdString() + ", paint cost " +
+                         std::to_string(cost) + " ms");
+            CostlyPaints paints(clock.fake, cost);
+            b.bar->installEventFilter(&paints);
+            std::vector<std::uint32_t> sleeps;
+            clock.onSleep = [&](std::uint32_t ms) {
+                if (b.bar->isVisible()) {
+                    sleeps.push_back(ms);
+                }
+            };
+            QTest::mouseClick(b.button, Qt::LeftButton);
+            b.bar->removeEventFilter(&paints);
+            clock.onSleep = nullptr;
+
+            // One paint per step, the first as the bar is shown.
+            // Each step painted (the bar paints its maximum itself as well: a repeat is no
+            // new step), the first as the bar is shown.
+            std::vector<CostlyPaints::Paint> steps;
+            for (const CostlyPaints::Paint& p : paints.paints) {
+                if (steps.empty() || steps.back().value != p.value) {
+                    steps.push_back(p);
+                }
+            }
+            ASSERT_EQ(steps.size(), 21u);
+            const std::int64_t start = steps.front().at;
+            for (std::size_t k = 0; k < steps.size(); ++k) {
+                EXPECT_EQ(steps[k].value, 5 * static_cast<int>(k));
+                if (cost < 5) {
+                    // Step k begins on its deadline, start + 5 ms x k, whatever the paints cost.
+                    EXPECT_EQ(steps[k].at - start, 5 * static_cast<std::int64_t>(k))
+                        << "step " << k;
+                }
+            }
+            // The end: 21 steps of 5 ms and the 50 ms hold, unless the paints alone took longer.
+            const std::int64_t painting = static_cast<std::int64_t>(paints.paints.size()) * cost;
+            EXPECT_EQ(paints.hiddenAt - start, std::max<std::int64_t>(155, painting));
+            for (const std::uint32_t ms : sleeps) {
+                EXPECT_LE(ms, 50u) << "a wait past its deadline wrapped round";
+            }
+            EXPECT_TRUE(b.bar->isHidden());
+        }
+    }
+}
+
 TEST_F(ConfigTabTest, LaterShowsOfTheTabReadOnceWithoutAnimation) {
     Plug();
     Create();

@@ -3,8 +3,12 @@
 #include <gtest/gtest.h>
 #include <QAbstractButton>
 #include <QApplication>
+#include <QFile>
+#include <QFileDialog>
 #include <QMessageBox>
+#include <QTemporaryDir>
 #include <QTimer>
+#include <functional>
 
 #include "app/QtDialogs.h"
 
@@ -64,6 +68,70 @@ TEST(QtDialogsTest, PlainMessageHasOneOk) {
     EXPECT_EQ(seen.icon, QMessageBox::NoIcon);
     EXPECT_EQ(seen.text, "Błąd pliku upgrade.");
     EXPECT_EQ(seen.buttons, QList<QMessageBox::StandardButton>{QMessageBox::Ok});
+}
+
+// Runs `act` on the file dialog that opens next.
+void OnNextFileDialog(std::function<void(QFileDialog&)> act) {
+    QTimer::singleShot(0, [act] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        act(*dialog);
+    });
+}
+
+const uwieg::FileQuestion kSaveProfile{"Zapisz profil", "Profil Trelvo (*.json)", "profil.json"};
+
+TEST(QtDialogsTest, SaveChooserAsksInPolishAndAddsTheFiltersExtensionToABareName) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    QString title;
+    QStringList filters;
+    QString suggested;
+    QStringList labels;
+    OnNextFileDialog([&](QFileDialog& d) {
+        title = d.windowTitle();
+        filters = d.nameFilters();
+        suggested = d.selectedFiles().value(0);
+        labels << d.labelText(QFileDialog::Accept) << d.labelText(QFileDialog::Reject);
+        d.selectFile(dir.filePath("biuro"));
+        static_cast<QDialog&>(d).accept();  // QFileDialog::accept, as the button runs it
+    });
+    EXPECT_EQ(QtDialogs().ChooseFileToSave(kSaveProfile), dir.filePath("biuro.json").toStdString());
+    EXPECT_EQ(title, "Zapisz profil");
+    EXPECT_EQ(filters, QStringList{"Profil Trelvo (*.json)"});
+    EXPECT_TRUE(suggested.endsWith("/profil.json")) << suggested.toStdString();
+    EXPECT_EQ(labels, (QStringList{"Zapisz", "Anuluj"}));
+
+    // A name that already ends in the extension keeps it once.
+    OnNextFileDialog([&](QFileDialog& d) {
+        d.selectFile(dir.filePath("drzwi.json"));
+        static_cast<QDialog&>(d).accept();  // QFileDialog::accept, as the button runs it
+    });
+    EXPECT_EQ(QtDialogs().ChooseFileToSave(kSaveProfile), dir.filePath("drzwi.json").toStdString());
+}
+
+TEST(QtDialogsTest, OpenChooserReturnsTheFileChosenAndNothingOnCancel) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString existing = dir.filePath("wejście.json");
+    QFile file(existing);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.close();
+    const uwieg::FileQuestion question{"Wczytaj profil", "Profil Trelvo (*.json)", {}};
+
+    QString acceptLabel;
+    OnNextFileDialog([&](QFileDialog& d) {
+        acceptLabel = d.labelText(QFileDialog::Accept);
+        d.selectFile(existing);
+        static_cast<QDialog&>(d).accept();  // QFileDialog::accept, as the button runs it
+    });
+    EXPECT_EQ(QtDialogs().ChooseFileToOpen(question), existing.toStdString());
+    EXPECT_EQ(acceptLabel, "Otwórz");
+
+    OnNextFileDialog([](QFileDialog& d) { d.reject(); });
+    EXPECT_EQ(QtDialogs().ChooseFileToOpen(question), std::nullopt);
+    OnNextFileDialog([](QFileDialog& d) { d.reject(); });
+    EXPECT_EQ(QtDialogs().ChooseFileToSave(kSaveProfile), std::nullopt);
 }
 
 }  // namespace

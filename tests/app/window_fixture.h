@@ -10,6 +10,7 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -24,9 +25,10 @@
 class RecordingDialogs final : public uwieg::Dialogs {
   public:
     struct Shown {
-        enum Kind { Error, Question, Message } kind;
-        std::string text;
+        enum Kind { Error, Question, Message, OpenFile, SaveFile } kind;
+        std::string text;     // a file chooser's filter
         std::string caption;
+        std::string suggestedName = {};
     };
 
     void ShowError(const std::string& text) override { Record({Shown::Error, text, {}}); }
@@ -40,6 +42,12 @@ class RecordingDialogs final : public uwieg::Dialogs {
         return answer;
     }
     void ShowMessage(const std::string& text) override { Record({Shown::Message, text, {}}); }
+    std::optional<std::string> ChooseFileToOpen(const uwieg::FileQuestion& question) override {
+        return AnswerFile(Shown::OpenFile, question);
+    }
+    std::optional<std::string> ChooseFileToSave(const uwieg::FileQuestion& question) override {
+        return AnswerFile(Shown::SaveFile, question);
+    }
 
     std::vector<std::string> Errors() const {
         std::vector<std::string> texts;
@@ -53,9 +61,19 @@ class RecordingDialogs final : public uwieg::Dialogs {
 
     std::vector<Shown> shown;
     std::deque<bool> answers;       // for AskYesNo, in order; No when empty
+    std::deque<std::optional<std::string>> fileAnswers;  // for the choosers; cancel when empty
     std::function<void()> onShown;  // runs while a box "is open"
 
   private:
+    std::optional<std::string> AnswerFile(Shown::Kind kind, const uwieg::FileQuestion& q) {
+        Record({kind, q.filter, q.caption, q.suggestedName});
+        if (fileAnswers.empty()) {
+            return std::nullopt;
+        }
+        std::optional<std::string> answer = fileAnswers.front();
+        fileAnswers.pop_front();
+        return answer;
+    }
     void Record(Shown s) {
         shown.push_back(std::move(s));
         if (onShown) {

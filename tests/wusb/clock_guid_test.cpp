@@ -40,6 +40,33 @@ TEST(SystemClock, SleepsTheCallingThread) {
     EXPECT_LT(elapsed, 5000);
 }
 
+TEST(Schedule, WaitsAbsorbTheWorkBetweenThemAndNeverGoNegative) {
+    FakeClock clock({10, 990});
+    Schedule schedule(clock);
+    clock.Advance(3);  // work before the first deadline
+    schedule.WaitUntil(5, 5);
+    EXPECT_EQ(clock.slept(), 2u);
+    clock.Advance(7);  // work that overruns the next deadline
+    schedule.WaitUntil(10, 5);
+    EXPECT_EQ(clock.slept(), 2u) << "a passed deadline waits not at all";
+    schedule.WaitUntil(12, 5);  // exactly on time
+    EXPECT_EQ(clock.slept(), 2u);
+    schedule.WaitUntil(60, 50);  // the lateness is absorbed, across a second boundary
+    EXPECT_EQ(ElapsedMs({10, 990}, clock.Now()), 60);
+    EXPECT_EQ(clock.slept(), 50u);
+}
+
+TEST(Schedule, AClockSetBackWaitsNoLongerThanTheLongestStep) {
+    FakeClock clock;
+    Schedule schedule(clock);
+    clock.Advance(-60'000);
+    schedule.WaitUntil(5, 5);
+    EXPECT_EQ(clock.slept(), 5u);
+    clock.Advance(60'010);  // set forward again, past the next deadline
+    schedule.WaitUntil(10, 5);
+    EXPECT_EQ(clock.slept(), 5u);
+}
+
 TEST(Guid, TextFormRoundTrips) {
     EXPECT_EQ(kLinkLayerGuid.ToString(), "{4263F2BF-A84E-4848-8B7E-95F56F0A32DC}");
     EXPECT_EQ(Guid::Parse("{4263f2bf-a84e-4848-8b7e-95f56f0a32dc}"), kLinkLayerGuid);
