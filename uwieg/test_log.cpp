@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <ctime>
+#include <optional>
 
 #include "uwieg/report.h"
 
@@ -81,6 +82,21 @@ std::string TestLog::Csv() const {
         csv += Row(e);
     }
     return csv;
+}
+
+bool SaveTestLog(const TestLog& log, wusb::Files& files, Dialogs& dialogs) {
+    const std::optional<std::string> path =
+        dialogs.ChooseFileToSave({"Zapisz log testu", "Log testu CSV (*.csv)", "log-testu.csv"});
+    if (!path) {
+        return false;
+    }
+    try {
+        files.ReplaceAll(*path, log.Csv());
+        return true;
+    } catch (const wusb::FileError& e) {
+        dialogs.ShowError(std::string("Nie udało się zapisać logu testu.\n") + e.what());
+        return false;
+    }
 }
 
 std::string ClockTime(wusb::TimeStamp t) {

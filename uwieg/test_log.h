@@ -7,8 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "uwieg/dialogs.h"
 #include "wiegand/decode.h"
 #include "wusb/clock.h"
+#include "wusb/files.h"
 
 namespace uwieg {
 
@@ -32,6 +34,11 @@ class TestLog {
   private:
     std::vector<TestLogEntry> entries_;
 };
+
+// "Plik → Zapisz log testu…": asks where, then writes the whole CSV at once (a temporary file
+// renamed over the chosen one, so a failed save never leaves half a file). A failure is shown
+// in the error box. True when the file was written; false when cancelled or failed.
+bool SaveTestLog(const TestLog& log, wusb::Files& files, Dialogs& dialogs);
 
 // Local time of day, "12:03:04".
 std::string ClockTime(wusb::TimeStamp t);

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "recording_dialogs.h"
+#include "tests/support/memory_files.h"
 #include "uwieg/test_log.h"
 
 namespace {
@@ -64,6 +66,41 @@ TEST(TestLog, CsvFieldsFollowRfc4180) {
     EXPECT_EQ(uwieg::CsvField("say \"hi\""), "\"say \"\"hi\"\"\"");
     EXPECT_EQ(uwieg::CsvField("two\nlines"), "\"two\nlines\"");
     EXPECT_EQ(uwieg::CsvField(""), "");
+}
+
+TEST(TestLog, SaveWritesTheWholeCsvWhereTheUserChose) {
+    uwieg::TestLog log;
+    Add(log, {1'000'000, 0}, {0x96, 0x95, 0x00, 0x22, 0x80});
+    trelvo_test::MemoryFiles files;
+    uwieg_test::RecordingDialogs dialogs;
+    dialogs.fileAnswers.push_back("/home/u/log.csv");
+    EXPECT_TRUE(uwieg::SaveTestLog(log, files, dialogs));
+    ASSERT_EQ(dialogs.fileQuestions.size(), 1u);
+    EXPECT_EQ(dialogs.fileQuestions[0].filter, "Log testu CSV (*.csv)");
+    EXPECT_EQ(files.AfterCrash("/home/u/log.csv"), log.Csv());
+    EXPECT_TRUE(dialogs.errors.empty());
+
+    // Cancelled: nothing written, nothing shown.
+    EXPECT_FALSE(uwieg::SaveTestLog(log, files, dialogs));
+    EXPECT_EQ(files.Paths().size(), 1u);
+}
+
+TEST(TestLog, AFailedSaveKeepsTheOldFileAndSaysSo) {
+    uwieg::TestLog log;
+    Add(log, {1'000'000, 0}, {0x40, 0x70});
+    trelvo_test::MemoryFiles files;
+    files.Put("/tmp/log.csv", "old");
+    uwieg_test::RecordingDialogs dialogs;
+    for (auto step : {trelvo_test::MemoryFiles::Step::kWrite, trelvo_test::MemoryFiles::Step::kSync,
+                      trelvo_test::MemoryFiles::Step::kRename}) {
+        files.FailAt(step, 1, 10);
+        dialogs.fileAnswers.push_back("/tmp/log.csv");
+        EXPECT_FALSE(uwieg::SaveTestLog(log, files, dialogs));
+        EXPECT_EQ(files.AfterCrash("/tmp/log.csv"), "old");
+        EXPECT_EQ(files.Content("/tmp/log.csv"), "old");
+    }
+    ASSERT_EQ(dialogs.errors.size(), 3u);
+    EXPECT_EQ(dialogs.errors[0].rfind("Nie udało się zapisać logu testu.", 0), 0u);
 }
 
 #ifndef _WIN32
