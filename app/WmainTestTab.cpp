@@ -8,16 +8,15 @@
 #include <QTimer>
 #include <QToolTip>
 #include <cstdint>
+#include <optional>
 
-#include "app/FailureText.h"
 #include "app/Wmain.h"
+#include "uwieg/failure_text.h"
+#include "uwieg/test_channel.h"
 #include "wiegand/describe.h"
 #include "wusb/err.h"
 
 namespace {
-
-constexpr std::uint8_t kTestChannelMode = 0;
-constexpr int kReportBufferSize = 32;
 
 // Which test-log entry a memo line shows; it stays with the line's block when the user edits
 // other lines.
@@ -35,10 +34,9 @@ void TMainWin::TestShow() {
     suppressTestClick = false;
     pollFailureShown_ = false;
     try {
-        if (!OpenInterface()) {
+        if (!uwieg::OpenTestChannel(deviceList_, device, dialogs_)) {
             return;
         }
-        device.OpenChannel(kTestChannelMode);
         Timer->start();
     } catch (const wusb::WUsbErr& e) {
         dialogs_.ShowError(wusb::Message(e));
@@ -46,11 +44,8 @@ void TMainWin::TestShow() {
 }
 
 void TMainWin::TimerTimer() {
-    std::uint8_t buffer[kReportBufferSize];
-    const int n = device.PollReport(buffer);
-    if (n != 0) {
-        const uwieg::TestLogEntry& entry =
-            testLog.Add(clock_.Now(), buffer, static_cast<std::size_t>(n));
+    if (const std::optional<uwieg::TestReport> report = uwieg::PollTestReport(device)) {
+        const uwieg::TestLogEntry& entry = testLog.Add(clock_.Now(), *report);
         lineText = entry.line;
         AddTestLine(lineText);
         TstWin->document()->lastBlock().setUserData(new LogLine(testLog.entries().size() - 1));
@@ -93,7 +88,7 @@ void TMainWin::TimerTick() {
     } catch (...) {
         if (!pollFailureShown_) {
             pollFailureShown_ = true;
-            dialogs_.ShowError(CurrentFailureText());
+            dialogs_.ShowError(uwieg::CurrentFailureText());
         }
     }
 }

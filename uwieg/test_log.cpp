@@ -4,8 +4,6 @@
 #include <ctime>
 #include <optional>
 
-#include "uwieg/report.h"
-
 namespace uwieg {
 
 namespace {
@@ -65,13 +63,12 @@ std::string Row(const TestLogEntry& e) {
 
 }  // namespace
 
-const TestLogEntry& TestLog::Add(wusb::TimeStamp time, const std::uint8_t* payload,
-                                 std::size_t count) {
+const TestLogEntry& TestLog::Add(wusb::TimeStamp time, const TestReport& report) {
     TestLogEntry e;
     e.time = time;
-    e.line = FormatReport(payload, count);
-    e.payload.assign(payload, payload + count);
-    e.decoded = wiegand::Decode(payload, count);
+    e.line = report.line;
+    e.payload = report.payload;
+    e.decoded = wiegand::Decode(report.payload.data(), report.payload.size());
     entries_.push_back(std::move(e));
     return entries_.back();
 }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "uwieg/dialogs.h"
+#include "uwieg/test_channel.h"
 #include "wiegand/decode.h"
 #include "wusb/clock.h"
 #include "wusb/files.h"
@@ -23,8 +24,8 @@ struct TestLogEntry {
 
 class TestLog {
   public:
-    // `count` >= 1 payload bytes as the poll delivered them.
-    const TestLogEntry& Add(wusb::TimeStamp time, const std::uint8_t* payload, std::size_t count);
+    // A transmission the poll took at `time`.
+    const TestLogEntry& Add(wusb::TimeStamp time, const TestReport& report);
     const std::vector<TestLogEntry>& entries() const { return entries_; }
 
     // Header "time,line,kind,bits,data,format,facility,card,parity", then one row per entry

@@ -8,14 +8,15 @@
 
 #include "recording_dialogs.h"
 #include "tests/support/memory_files.h"
+#include "uwieg/report.h"
 #include "uwieg/test_log.h"
 
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-void Add(uwieg::TestLog& log, wusb::TimeStamp t, const Bytes& payload) {
-    log.Add(t, payload.data(), payload.size());
+const uwieg::TestLogEntry& Add(uwieg::TestLog& log, wusb::TimeStamp t, const Bytes& payload) {
+    return log.Add(t, {payload, uwieg::FormatReport(payload.data(), payload.size())});
 }
 
 std::vector<std::string> Rows(const std::string& csv) {
@@ -30,7 +31,7 @@ std::vector<std::string> Rows(const std::string& csv) {
 
 TEST(TestLog, KeepsEachTransmissionWithItsLineAndDecode) {
     uwieg::TestLog log;
-    const auto& e = log.Add({100, 5}, Bytes{0xD4, 0x12, 0xD4, 0x1B, 0x81}.data(), 5);
+    const auto& e = Add(log, {100, 5}, {0xD4, 0x12, 0xD4, 0x1B, 0x81});
     EXPECT_EQ(e.line, "1_D4,1B,81_0   {karta: Even parity + 24 bit + Odd parity}");
     EXPECT_EQ(e.decoded.Best()->card, 0x1B81u);
     Add(log, {101, 0}, {0x40, 0x70});
