@@ -10,6 +10,7 @@
 #include "uwieg/failure_text.h"
 #include "uwieg/session.h"
 #include "wusb/device.h"
+#include "wusb/files.h"
 #include "wusb/guid.h"
 
 namespace {
@@ -49,7 +50,8 @@ void RunMainWindow(wusb::Platform& platform, wusb::Clock& clock,
     // Declared before the window so that it outlives it: it owns every device handle.
     wusb::WUsbDevTab deviceList(platform, uwieg::kInterfaceGuid);
     QtDialogs dialogs;
-    TMainWin MainWin(deviceList, clock, dialogs);
+    wusb::SystemFiles files;
+    TMainWin MainWin(deviceList, clock, dialogs, files);
     CentreOnScreen(MainWin);
     if (alongside) {
         alongside(MainWin);

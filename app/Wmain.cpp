@@ -1,14 +1,18 @@
 #include "app/Wmain.h"
 
+#include <QAction>
 #include <QCloseEvent>
 #include <QEvent>
 #include <QHelpEvent>
+#include <QKeySequence>
 #include <QLabel>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QString>
 #include <QTimer>
 #include <cstdint>
+#include <utility>
 
 #include "app/WindowFont.h"
 #include "app/widgets/PaintNow.h"
@@ -35,7 +39,7 @@ constexpr QRect kDecodeStripGeometry{16, 523, 697, 16};
 }  // namespace
 
 TMainWin::TMainWin(wusb::WUsbDevTab& deviceList, wusb::Clock& clock, uwieg::Dialogs& dialogs,
-                   QWidget* parent)
+                   wusb::Files& files, QWidget* parent)
     : QWidget(parent),
       Timer(new QTimer(this)),
       UpgrTimer(new QTimer(this)),
@@ -43,7 +47,8 @@ TMainWin::TMainWin(wusb::WUsbDevTab& deviceList, wusb::Clock& clock, uwieg::Dial
       device(clock),
       deviceList_(deviceList),
       clock_(clock),
-      dialogs_(dialogs) {
+      dialogs_(dialogs),
+      files_(files) {
     setupUi(this);
     setObjectName(QStringLiteral("MainWin"));
     setFont(WindowFont(kFontPixels));
@@ -56,6 +61,7 @@ TMainWin::TMainWin(wusb::WUsbDevTab& deviceList, wusb::Clock& clock, uwieg::Dial
     DecodeStrip->setGeometry(kDecodeStripGeometry);
     DecodeStrip->setText(QStringLiteral("Brak odebranych transmisji."));
     DecodeStrip->setVisible(false);
+    BuildMenu();
     Timer->setInterval(kTimerMs);
     UpgrTimer->setInterval(kUpgrTimerMs);
     Wire();
@@ -92,6 +98,16 @@ void TMainWin::Wire() {
     Konfiguracja->installEventFilter(this);
     Test->installEventFilter(this);
     TstWin->viewport()->installEventFilter(this);
+}
+
+QAction* TMainWin::AddFileMenuItem(const QString& text, const QKeySequence& shortcut,
+                                   std::function<void()> handler) {
+    auto* item = new QAction(text, PlikMenu);
+    item->setShortcut(shortcut);
+    connect(item, &QAction::triggered, this,
+            [this, handler = std::move(handler)] { RunGuarded(handler); });
+    PlikMenu->insertAction(exitSeparator_, item);
+    return item;
 }
 
 bool TMainWin::eventFilter(QObject* watched, QEvent* event) {
@@ -196,6 +212,7 @@ void TMainWin::SetReaderLabel(const std::string& text) {
 }
 
 void TMainWin::ShowReaderState(bool connected) {
+    readerResponding_ = connected;
     const uwieg::ReaderIdentity identity = device.identity();
     if (connected) {
         lineText = identity.Description();
@@ -204,6 +221,11 @@ void TMainWin::ShowReaderState(bool connected) {
     } else {
         SetReaderLabel(kNotRespondingText);
     }
+    EnableConfigControls(connected);
+}
+
+void TMainWin::EnableConfigControls(bool connected) {
+    const uwieg::ReaderIdentity identity = device.identity();
     WiegSizeRGrp->setEnabled(connected);
     WiegOrderRGrp->setEnabled(connected);
     WiegNoParBitChkBx->setEnabled(connected);

@@ -1,10 +1,13 @@
-// The main window: the configuration tab (read, write, upgrade offer, enabling rules) and the
-// test tab (live transmissions, LED and BUZ lines). Controls are public members named after
-// their objectName, as the form defines them.
+// The main window: the menu bar (profiles, the end of the program, the about box), the
+// configuration tab (read, write, upgrade offer, enabling rules) and the test tab (live
+// transmissions, LED and BUZ lines). Controls are public members named after their
+// objectName, as the form defines them.
 #pragma once
 
 #include <QWidget>
 #include <array>
+#include <functional>
+#include <optional>
 #include <string>
 
 #include "ui_Wmain.h"
@@ -15,11 +18,16 @@
 #include "uwieg/upgrade.h"
 #include "wusb/clock.h"
 #include "wusb/device.h"
+#include "wusb/files.h"
 
+class QAction;
 class QCheckBox;
 class QCloseEvent;
 class QHelpEvent;
+class QKeySequence;
 class QLabel;
+class QMenu;
+class QMenuBar;
 class QProgressBar;
 class QTimer;
 
@@ -27,11 +35,27 @@ class TMainWin : public QWidget, public Ui::TMainWin, private uwieg::UpgradeView
     Q_OBJECT
 
   public:
-    // `deviceList` is the USB-Wiegand device list (bound to uwieg::kInterfaceGuid); all three
-    // collaborators must outlive the window. Nothing is sent to the hardware here.
+    // `deviceList` is the USB-Wiegand device list (bound to uwieg::kInterfaceGuid); the
+    // collaborators must outlive the window. `files` holds the profiles. Nothing is sent to the
+    // hardware here.
     TMainWin(wusb::WUsbDevTab& deviceList, wusb::Clock& clock, uwieg::Dialogs& dialogs,
-             QWidget* parent = nullptr);
+             wusb::Files& files, QWidget* parent = nullptr);
     ~TMainWin() override;
+
+    // The menu bar above the form; the form's controls keep their places under it.
+    QMenuBar* MainMenu;
+    QMenu* PlikMenu;
+    QMenu* PomocMenu;
+    QAction* LoadProfileItem;  // Ctrl+O
+    QAction* SaveProfileItem;  // Ctrl+S
+    QAction* SaveTestLogItem;  // "Zapisz log testu…": the transmissions since start as CSV
+    QAction* ExitItem;         // Ctrl+Q
+    QAction* AboutItem;
+
+    // Adds an item to "Plik" above "Zakończ"; a failure its handler leaves uncaught is shown in
+    // the error box.
+    QAction* AddFileMenuItem(const QString& text, const QKeySequence& shortcut,
+                             std::function<void()> handler);
 
     QTimer* Timer;      // 200 ms, test-tab polling
     QTimer* UpgrTimer;  // 50 ms once, the start-up read
@@ -51,6 +75,10 @@ class TMainWin : public QWidget, public Ui::TMainWin, private uwieg::UpgradeView
     void UpgrTimerTimer();
     void FormClose();
     void LedRGrpClick();
+    void LoadProfileClick();
+    void SaveProfileClick();
+    void SaveTestLogClick();
+    void AboutClick();
 
     // Steps of the flows.
     bool OpenInterface();
@@ -59,9 +87,13 @@ class TMainWin : public QWidget, public Ui::TMainWin, private uwieg::UpgradeView
     bool WriteFlow();
     void AnimateProgress(QProgressBar* bar);
     void ShowReaderState(bool connected);
+    void EnableConfigControls(bool connected);
     void EnableParityGroups(bool enabled);
     void DecodeConfig();
     void EncodeConfig();
+    // The record the controls describe, as a write sends it; the LED time field then shows
+    // the stored value.
+    uwieg::ReaderConfig RecordFromControls();
     void AddTestLine(const std::string& text);
     // The tooltip of the memo line at `pos` (viewport coordinates): the decode of a line a tick
     // added, empty for other lines and below the last one.
@@ -95,6 +127,9 @@ class TMainWin : public QWidget, public Ui::TMainWin, private uwieg::UpgradeView
     void ApplyControls(const uwieg::ConfigControls& controls);
     void SetReaderLabel(const std::string& text);
     void Wire();
+    void BuildMenu();
+    // The file the save chooser suggests: the profile last loaded or saved, else a bare name.
+    std::string SuggestedProfile() const;
     // Runs a handler from the event loop: a failure the handler leaves uncaught is shown in
     // the error box instead of ending the program.
     template <typename Handler>
@@ -110,8 +145,14 @@ class TMainWin : public QWidget, public Ui::TMainWin, private uwieg::UpgradeView
     void ShowLineTip(const QHelpEvent& event);
 
     bool pollFailureShown_ = false;
+    // The reader's state as the window last showed it (responding or not); nothing before the
+    // first exchange with a reader.
+    std::optional<bool> readerResponding_;
+    std::string lastProfilePath_;
+    QAction* exitSeparator_ = nullptr;
 
     wusb::WUsbDevTab& deviceList_;
     wusb::Clock& clock_;
     uwieg::Dialogs& dialogs_;
+    wusb::Files& files_;
 };

@@ -68,7 +68,12 @@ void TMainWin::DecodeConfig() {
 }
 
 void TMainWin::EncodeConfig() {
+    config = RecordFromControls();
+}
+
+uwieg::ReaderConfig TMainWin::RecordFromControls() {
     uwieg::ConfigControls controls = ReadControls();
-    config = uwieg::EncodeConfig(controls);
+    const uwieg::ReaderConfig record = uwieg::EncodeConfig(controls);
     LedTim->setText(QString::fromStdString(controls.ledTimText));
+    return record;
 }

@@ -93,6 +93,10 @@ void TMainWin::TimerTick() {
     }
 }
 
+void TMainWin::SaveTestLogClick() {
+    uwieg::SaveTestLog(testLog, files_, dialogs_);
+}
+
 void TMainWin::LedRGrpClick() {
     if (suppressTestClick) {
         return;

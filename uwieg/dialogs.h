@@ -15,7 +15,7 @@ struct FileQuestion {
 };
 
 class Dialogs {
-public:
+  public:
     virtual ~Dialogs() = default;
     // Modal error box: error icon, title "Error", one "OK" button.
     virtual void ShowError(const std::string& text) = 0;

@@ -1,8 +1,10 @@
 // The decode strip under the tab control, the memo lines' tooltips and the test log behind
 // them.
+#include <QAction>
 #include <QApplication>
 #include <QHelpEvent>
 #include <QLabel>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QTest>
@@ -135,6 +137,37 @@ TEST_F(DecodeStripTest, HoveringALineShowsThatLinesDecode) {
     top.insertText("pierwsza\n");
     EXPECT_TRUE(TipAtLine(*win, 2).contains("H10301"));
     EXPECT_TRUE(TipAtLine(*win, 3).contains("H10304"));
+}
+
+TEST_F(DecodeStripTest, TheFileMenuSavesEveryTransmissionSinceStartAsCsv) {
+    Plug();
+    Create();
+    ShowTestTab();
+    iface->Present(Card("H10301", 18, 13398));
+    win->TimerTimer();
+    ShowConfigTab();
+    ShowTestTab();
+    iface->Present(Card("C1000-35", 3522, 1048575));
+    win->TimerTimer();
+    ASSERT_NE(win->PlikMenu->actions().indexOf(win->SaveTestLogItem), -1);
+    EXPECT_EQ(win->SaveTestLogItem->text(), QStringLiteral("Zapisz &log testu…"));
+
+    dialogs.fileAnswers.push_back("/tmp/test.csv");
+    win->SaveTestLogItem->trigger();
+    const std::string csv = win->testLog.Csv();
+    EXPECT_EQ(files.AfterCrash("/tmp/test.csv"), csv);
+    EXPECT_NE(csv.find(",H10301,18,13398,ok\r\n"), std::string::npos) << csv;
+    EXPECT_NE(csv.find(",C1000-35,3522,1048575,ok\r\n"), std::string::npos) << csv;
+
+    // A failed save says so and keeps what was there.
+    files.FailAt(trelvo_test::MemoryFiles::Step::kRename, 1);
+    dialogs.fileAnswers.push_back("/tmp/test.csv");
+    iface->Present(Card("H10301", 1, 2));
+    win->TimerTimer();
+    win->SaveTestLogItem->trigger();
+    EXPECT_EQ(files.AfterCrash("/tmp/test.csv"), csv);
+    ASSERT_EQ(dialogs.Errors().size(), 1u);
+    EXPECT_EQ(dialogs.Errors()[0].rfind("Nie udało się zapisać logu testu.", 0), 0u);
 }
 
 }  // namespace

@@ -17,6 +17,7 @@
 #include "app/Wmain.h"
 #include "sim/device.h"
 #include "sim/platform.h"
+#include "tests/support/memory_files.h"
 #include "uwieg/dialogs.h"
 #include "uwieg/session.h"
 #include "wusb/clock.h"
@@ -26,7 +27,7 @@ class RecordingDialogs final : public uwieg::Dialogs {
   public:
     struct Shown {
         enum Kind { Error, Question, Message, OpenFile, SaveFile } kind;
-        std::string text;     // a file chooser's filter
+        std::string text;  // a file chooser's filter
         std::string caption;
         std::string suggestedName = {};
     };
@@ -60,9 +61,9 @@ class RecordingDialogs final : public uwieg::Dialogs {
     }
 
     std::vector<Shown> shown;
-    std::deque<bool> answers;       // for AskYesNo, in order; No when empty
+    std::deque<bool> answers;                            // for AskYesNo, in order; No when empty
     std::deque<std::optional<std::string>> fileAnswers;  // for the choosers; cancel when empty
-    std::function<void()> onShown;  // runs while a box "is open"
+    std::function<void()> onShown;                       // runs while a box "is open"
 
   private:
     std::optional<std::string> AnswerFile(Shown::Kind kind, const uwieg::FileQuestion& q) {
@@ -124,7 +125,7 @@ class WindowTest : public ::testing::Test {
     void Create(bool show = true) {
         win.reset();
         list = std::make_unique<wusb::WUsbDevTab>(platform, uwieg::kInterfaceGuid);
-        win = std::make_unique<TMainWin>(*list, clock, dialogs);
+        win = std::make_unique<TMainWin>(*list, clock, dialogs, files);
         if (show) {
             win->show();
         }
@@ -167,6 +168,7 @@ class WindowTest : public ::testing::Test {
     std::shared_ptr<sim::SimInterface> iface = std::make_shared<sim::SimInterface>();
     int deviceNumber = -1;
     RecordingDialogs dialogs;
+    trelvo_test::MemoryFiles files;
     std::unique_ptr<wusb::WUsbDevTab> list;
     std::unique_ptr<TMainWin> win;
 };

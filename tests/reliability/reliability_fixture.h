@@ -28,7 +28,7 @@ class ReliabilityTest : public WindowTest {
     void Build() {
         win.reset();
         list = std::make_unique<wusb::WUsbDevTab>(faulty, uwieg::kInterfaceGuid);
-        win = std::make_unique<TMainWin>(*list, clock, dialogs);
+        win = std::make_unique<TMainWin>(*list, clock, dialogs, files);
         win->show();
     }
 
