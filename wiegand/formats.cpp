@@ -59,7 +59,7 @@ const Format kFormats[] = {
      true},
     // Corporate 1000, 35 bits: bit 2 even parity over bits 3-4, 6-7, … 33-34; bit 35 odd parity
     // over bits 2-3, 5-6, … 32-33; bit 1 odd parity over bits 2-35; company code bits 3-14,
-    // card number bits 15-34 (field positions as in the "HID 35bits" example of the e3 access
+    // card number bits 15-34 (field positions as in the 35-bit example of the e3 access
     // toolbox: company start bit 3, length 12, card start bit 15, length 20).
     {"C1000-35",
      35,

@@ -81,7 +81,7 @@ TEST(Decode, H10306PublishedExample) {
 }
 
 TEST(Decode, Corporate1000) {
-    // Company code 3522 and the largest card number 1048575 of the "HID 35bits" example in the
+    // Company code 3522 and the largest card number 1048575 of the 35-bit example in the
     // e3 access toolbox; bits set by hand from the layout (parity bits 1, 2 and 35).
     const std::string bits = "01110111000010111111111111111111110";
     const auto d = DecodeBytes({0x9F, 0x77, 0x0B, 0xFF, 0xFF, 0xC0});
