@@ -15,9 +15,12 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cstdint>
-#include <exception>
 #include <optional>
+#include <stdexcept>
 #include <vector>
+
+#include "wiegand/encode.h"
+#include "wiegand/formats.h"
 
 namespace {
 
@@ -61,15 +64,15 @@ struct FaultChoice {
 };
 
 constexpr FaultChoice kFaults[] = {
-    {"No answer", sim::FaultKind::NoAnswer},
-    {"Refused (NAK)", sim::FaultKind::Nak},
-    {"Answer one byte too long", sim::FaultKind::WrongLength},
-    {"Damaged CRC", sim::FaultKind::CorruptCrc},
-    {"Report before the answer", sim::FaultKind::ReportBefore},
-    {"Stale answer before the answer", sim::FaultKind::StaleBefore},
-    {"Invalid frames before the answer", sim::FaultKind::InvalidFlood},
-    {"Reader status not 0", sim::FaultKind::ReaderStatus},
-    {"Unplug on the command", sim::FaultKind::Unplug},
+    {"Brak odpowiedzi", sim::FaultKind::NoAnswer},
+    {"Odmowa (NAK)", sim::FaultKind::Nak},
+    {"Odpowiedź o bajt za długa", sim::FaultKind::WrongLength},
+    {"Uszkodzone CRC", sim::FaultKind::CorruptCrc},
+    {"Raport przed odpowiedzią", sim::FaultKind::ReportBefore},
+    {"Stara odpowiedź przed odpowiedzią", sim::FaultKind::StaleBefore},
+    {"Błędne ramki przed odpowiedzią", sim::FaultKind::InvalidFlood},
+    {"Status czytnika różny od 0", sim::FaultKind::ReaderStatus},
+    {"Odłączenie przy rozkazie", sim::FaultKind::Unplug},
 };
 
 }  // namespace
@@ -80,12 +83,13 @@ SimPanel::SimPanel(sim::SimPlatform& platform, int device, QWidget* parent)
       deviceNumber_(device),
       device_(*platform.device(device)),
       refresh_(new QTimer(this)) {
-    setWindowTitle(QStringLiteral("Trelvo simulator"));
+    setWindowTitle(QStringLiteral("Symulator Trelvo"));
     // Closing the panel must not end the program; closing the main window does.
     setAttribute(Qt::WA_QuitOnClose, false);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(BuildInterfaceGroup());
     layout->addWidget(BuildReaderGroup());
+    layout->addWidget(BuildCardGroup());
     layout->addWidget(BuildTransmissionGroup());
     layout->addWidget(BuildFaultGroup());
     message_ = new QLabel(this);
@@ -98,7 +102,7 @@ SimPanel::SimPanel(sim::SimPlatform& platform, int device, QWidget* parent)
 }
 
 QWidget* SimPanel::BuildInterfaceGroup() {
-    auto* group = new QGroupBox(QStringLiteral("USB-Wiegand interface"), this);
+    auto* group = new QGroupBox(QStringLiteral("Interface USB-Wiegand"), this);
     auto* row = new QHBoxLayout(group);
     plugButton_ = new QPushButton(group);
     stateLabel_ = new QLabel(group);
@@ -117,18 +121,18 @@ QWidget* SimPanel::BuildInterfaceGroup() {
 }
 
 QWidget* SimPanel::BuildReaderGroup() {
-    auto* group = new QGroupBox(QStringLiteral("Reader"), this);
+    auto* group = new QGroupBox(QStringLiteral("Czytnik"), this);
     auto* form = new QFormLayout(group);
     typeNumber_ = SpinBox(0, 99, group);
     readerNumber_ = SpinBox(0, 65535, group);
     typeVariant_ = SpinBox(0, 3, group);
     firmware_ = SpinBox(0, 65535, group);
     configBytes_ = new QLineEdit(group);
-    form->addRow(QStringLiteral("Type (41, 43, 51, 53 known)"), typeNumber_);
-    form->addRow(QStringLiteral("Number"), readerNumber_);
-    form->addRow(QStringLiteral("Variant (identity bits 26-27)"), typeVariant_);
-    form->addRow(QStringLiteral("Firmware version (built-in images: 2)"), firmware_);
-    form->addRow(QStringLiteral("Stored configuration (8 hex bytes)"), configBytes_);
+    form->addRow(QStringLiteral("Typ (znane: 41, 43, 51, 53)"), typeNumber_);
+    form->addRow(QStringLiteral("Numer"), readerNumber_);
+    form->addRow(QStringLiteral("Wariant (bity 26-27 identyfikacji)"), typeVariant_);
+    form->addRow(QStringLiteral("Wersja firmware (wbudowane obrazy: 2)"), firmware_);
+    form->addRow(QStringLiteral("Zapisana konfiguracja (8 bajtów hex)"), configBytes_);
     for (QSpinBox* box : {typeNumber_, readerNumber_, typeVariant_, firmware_}) {
         connect(box, &QSpinBox::valueChanged, this, &SimPanel::StoreReader);
     }
@@ -136,31 +140,97 @@ QWidget* SimPanel::BuildReaderGroup() {
     return group;
 }
 
+QWidget* SimPanel::BuildCardGroup() {
+    auto* group = new QGroupBox(QStringLiteral("Przedstaw kartę (format i numery)"), this);
+    auto* form = new QFormLayout(group);
+    cardFormat_ = new QComboBox(group);
+    for (const wiegand::Format& f : wiegand::Formats()) {
+        cardFormat_->addItem(QStringLiteral("%1 (%2 bit)").arg(QLatin1String(f.name)).arg(f.bits),
+                             QLatin1String(f.name));
+    }
+    cardCode_ = new QLineEdit(QStringLiteral("18"), group);
+    cardNumber_ = new QLineEdit(QStringLiteral("13398"), group);
+    cardParity_ = new QComboBox(group);
+    cardParity_->addItem(QStringLiteral("poprawna"),
+                         static_cast<int>(wiegand::ParityChoice::Right));
+    cardParity_->addItem(QStringLiteral("błędna (początkowa)"),
+                         static_cast<int>(wiegand::ParityChoice::WrongBegin));
+    cardParity_->addItem(QStringLiteral("błędna (końcowa)"),
+                         static_cast<int>(wiegand::ParityChoice::WrongEnd));
+    describeParity_ =
+        new QCheckBox(QStringLiteral("bity parzystości opisane w raporcie (rodzaj 3)"), group);
+    describeParity_->setChecked(true);
+    cardCodeLabel_ = new QLabel(group);
+    form->addRow(QStringLiteral("Format"), cardFormat_);
+    form->addRow(cardCodeLabel_, cardCode_);
+    form->addRow(QStringLiteral("Numer karty (CN)"), cardNumber_);
+    form->addRow(QStringLiteral("Parzystość"), cardParity_);
+    form->addRow(describeParity_);
+    auto* present = new QPushButton(QStringLiteral("Przedstaw kartę"), group);
+    connect(present, &QPushButton::clicked, this, &SimPanel::PresentCard);
+    form->addRow(present);
+    connect(cardFormat_, &QComboBox::currentIndexChanged, this, &SimPanel::ShowCardFields);
+    ShowCardFields();
+    return group;
+}
+
+void SimPanel::ShowCardFields() {
+    const wiegand::Format& f =
+        *wiegand::FindFormat(cardFormat_->currentData().toString().toStdString());
+    const bool company = wiegand::FindField(f, wiegand::FieldKind::Company) != nullptr;
+    const bool facility = wiegand::FindField(f, wiegand::FieldKind::Facility) != nullptr;
+    cardCodeLabel_->setText(company ? QStringLiteral("Kod firmy (CC)")
+                                    : QStringLiteral("Kod obiektu (FC)"));
+    cardCode_->setEnabled(company || facility);
+    // Only formats with one parity bit at each end fit a report that describes those bits.
+    describeParity_->setEnabled(f.edgeParity);
+}
+
+void SimPanel::PresentCard() {
+    const wiegand::Format& f =
+        *wiegand::FindFormat(cardFormat_->currentData().toString().toStdString());
+    bool codeOk = true;
+    bool cardOk = false;
+    const std::uint64_t code =
+        cardCode_->isEnabled() ? cardCode_->text().trimmed().toULongLong(&codeOk) : 0;
+    const std::uint64_t card = cardNumber_->text().trimmed().toULongLong(&cardOk);
+    if (!codeOk || !cardOk || !wiegand::Fits(f, code, card)) {
+        Report(QStringLiteral("Numery poza zakresem formatu %1.").arg(QLatin1String(f.name)));
+        return;
+    }
+    sim::Transmission t;
+    t.payload = wiegand::EncodeReport(
+        f, code, card, static_cast<wiegand::ParityChoice>(cardParity_->currentData().toInt()),
+        describeParity_->isChecked());
+    Present(t);
+}
+
 QWidget* SimPanel::BuildTransmissionGroup() {
-    auto* group = new QGroupBox(QStringLiteral("Present a transmission (test tab)"), this);
+    auto* group = new QGroupBox(QStringLiteral("Przedstaw surowe bity (zakładka Test)"), this);
     auto* form = new QFormLayout(group);
     bits_ = SpinBox(4, 67, group);
     bits_->setValue(26);
     data_ = new QLineEdit(QStringLiteral("12 34 56 40"), group);
-    form->addRow(QStringLiteral("Bits"), bits_);
-    form->addRow(QStringLiteral("Data (hex bytes)"), data_);
+    form->addRow(QStringLiteral("Bity"), bits_);
+    form->addRow(QStringLiteral("Dane (bajty hex)"), data_);
 
     auto* parity = new QGridLayout;
-    begOdd_ = new QCheckBox(QStringLiteral("begin odd"), group);
-    begValue_ = new QCheckBox(QStringLiteral("begin bit 1"), group);
-    endOdd_ = new QCheckBox(QStringLiteral("end odd"), group);
-    endValue_ = new QCheckBox(QStringLiteral("end bit 1"), group);
+    begOdd_ = new QCheckBox(QStringLiteral("początkowy nieparzysty"), group);
+    begValue_ = new QCheckBox(QStringLiteral("początkowy = 1"), group);
+    endOdd_ = new QCheckBox(QStringLiteral("końcowy nieparzysty"), group);
+    endValue_ = new QCheckBox(QStringLiteral("końcowy = 1"), group);
     parity->addWidget(begOdd_, 0, 0);
     parity->addWidget(begValue_, 0, 1);
     parity->addWidget(endOdd_, 1, 0);
     parity->addWidget(endValue_, 1, 1);
-    form->addRow(QStringLiteral("Parity bits"), parity);
+    form->addRow(QStringLiteral("Bity parzystości"), parity);
 
     auto* cards = new QHBoxLayout;
-    const std::pair<const char*, int> buttons[] = {
-        {"Card", kCard}, {"Card with parity", kCardWithParity}, {"Unrecognised", kUnrecognised}};
+    const std::pair<const char*, int> buttons[] = {{"Karta", kCard},
+                                                   {"Karta z parzystością", kCardWithParity},
+                                                   {"Nierozpoznana", kUnrecognised}};
     for (const auto& [text, kind] : buttons) {
-        auto* button = new QPushButton(QString::fromLatin1(text), group);
+        auto* button = new QPushButton(QString::fromUtf8(text), group);
         connect(button, &QPushButton::clicked, this, [this, k = kind] { PresentFrom(k); });
         cards->addWidget(button);
     }
@@ -169,48 +239,48 @@ QWidget* SimPanel::BuildTransmissionGroup() {
     auto* keys = new QHBoxLayout;
     key_ = SpinBox(0, 255, group);
     keyWidth_ = new QComboBox(group);
-    keyWidth_->addItem(QStringLiteral("4 bits"), 4);
-    keyWidth_->addItem(QStringLiteral("8 bits"), 8);
-    auto* keyButton = new QPushButton(QStringLiteral("Key"), group);
+    keyWidth_->addItem(QStringLiteral("4 bity"), 4);
+    keyWidth_->addItem(QStringLiteral("8 bitów"), 8);
+    auto* keyButton = new QPushButton(QStringLiteral("Klawisz"), group);
     connect(keyButton, &QPushButton::clicked, this, [this] { PresentFrom(kKey); });
     keys->addWidget(key_);
     keys->addWidget(keyWidth_);
     keys->addWidget(keyButton);
-    form->addRow(QStringLiteral("Keypad key"), keys);
+    form->addRow(QStringLiteral("Klawisz klawiatury"), keys);
     return group;
 }
 
 QWidget* SimPanel::BuildFaultGroup() {
-    auto* group = new QGroupBox(QStringLiteral("Inject a fault"), this);
+    auto* group = new QGroupBox(QStringLiteral("Wstrzyknij błąd"), this);
     auto* form = new QFormLayout(group);
     faultKind_ = new QComboBox(group);
     for (const FaultChoice& f : kFaults) {
-        faultKind_->addItem(QString::fromLatin1(f.name), static_cast<int>(f.kind));
+        faultKind_->addItem(QString::fromUtf8(f.name), static_cast<int>(f.kind));
     }
     faultCommand_ = new QComboBox(group);
-    faultCommand_->addItem(QStringLiteral("any"), 0);
+    faultCommand_->addItem(QStringLiteral("dowolny"), 0);
     for (char c : {'O', 'o', 'S', 'T'}) {
         faultCommand_->addItem(QString(QLatin1Char(c)), static_cast<int>(c));
     }
     faultReaderCommand_ = new QComboBox(group);
-    faultReaderCommand_->addItem(QStringLiteral("any"), 0);
+    faultReaderCommand_->addItem(QStringLiteral("dowolny"), 0);
     for (char c : {'M', 'c', 'C', 'Z', 'Y', 'y', 'z'}) {
         faultReaderCommand_->addItem(QString(QLatin1Char(c)), static_cast<int>(c));
     }
     faultSkip_ = SpinBox(0, 1000, group);
     faultCount_ = SpinBox(1, 1000, group);
-    form->addRow(QStringLiteral("Fault"), faultKind_);
-    form->addRow(QStringLiteral("Interface command"), faultCommand_);
-    form->addRow(QStringLiteral("Reader command (in 'T')"), faultReaderCommand_);
-    form->addRow(QStringLiteral("Skip matching commands"), faultSkip_);
-    form->addRow(QStringLiteral("Times"), faultCount_);
+    form->addRow(QStringLiteral("Błąd"), faultKind_);
+    form->addRow(QStringLiteral("Rozkaz interface'u"), faultCommand_);
+    form->addRow(QStringLiteral("Rozkaz czytnika (w 'T')"), faultReaderCommand_);
+    form->addRow(QStringLiteral("Pomiń pasujące rozkazy"), faultSkip_);
+    form->addRow(QStringLiteral("Ile razy"), faultCount_);
     auto* row = new QHBoxLayout;
-    auto* inject = new QPushButton(QStringLiteral("Inject"), group);
-    auto* clear = new QPushButton(QStringLiteral("Clear faults"), group);
+    auto* inject = new QPushButton(QStringLiteral("Wstrzyknij"), group);
+    auto* clear = new QPushButton(QStringLiteral("Usuń błędy"), group);
     connect(inject, &QPushButton::clicked, this, &SimPanel::InjectFault);
     connect(clear, &QPushButton::clicked, this, [this] {
         device_.ClearFaults();
-        Report(QStringLiteral("Faults cleared."));
+        Report(QStringLiteral("Błędy usunięte."));
     });
     row->addWidget(inject);
     row->addWidget(clear);
@@ -238,7 +308,7 @@ void SimPanel::StoreReader() {
     if (bytes && bytes->size() == r.config.size()) {
         std::copy(bytes->begin(), bytes->end(), r.config.begin());
     } else {
-        Report(QStringLiteral("The stored configuration needs exactly 8 hex bytes; kept."));
+        Report(QStringLiteral("Zapisana konfiguracja to dokładnie 8 bajtów hex; bez zmian."));
         configBytes_->setText(HexBytes(r.config.data(), r.config.size()));
     }
 }
@@ -246,7 +316,7 @@ void SimPanel::StoreReader() {
 void SimPanel::PresentFrom(int kind) {
     const auto bytes = ParseHexBytes(data_->text());
     if (kind != kKey && !bytes) {
-        Report(QStringLiteral("Data must be hex bytes."));
+        Report(QStringLiteral("Dane muszą być bajtami hex."));
         return;
     }
     try {
@@ -267,14 +337,17 @@ void SimPanel::PresentFrom(int kind) {
                                                static_cast<std::uint8_t>(key_->value())));
                 break;
         }
-    } catch (const std::exception& e) {
-        Report(QString::fromStdString(e.what()));
+    } catch (const std::invalid_argument&) {
+        // The builders refuse what no report can carry.
+        Report(QStringLiteral(
+            "Takiej transmisji nie da się wysłać: raport ma najwyżej 27 bajtów, klawisz 4-bitowy "
+            "0–15."));
     }
 }
 
 void SimPanel::Present(const sim::Transmission& t) {
     device_.Present(t);
-    Report(QStringLiteral("Presented: %1").arg(HexBytes(t.payload.data(), t.payload.size())));
+    Report(QStringLiteral("Przedstawiono: %1").arg(HexBytes(t.payload.data(), t.payload.size())));
     Refresh();
 }
 
@@ -286,22 +359,22 @@ void SimPanel::InjectFault() {
     fault.skip = faultSkip_->value();
     fault.count = faultCount_->value();
     device_.InjectFault(fault);
-    Report(QStringLiteral("Fault armed: %1").arg(faultKind_->currentText()));
+    Report(QStringLiteral("Błąd przygotowany: %1").arg(faultKind_->currentText()));
 }
 
 void SimPanel::Refresh() {
     const bool plugged = platform_.IsPlugged(deviceNumber_);
-    plugButton_->setText(plugged ? QStringLiteral("Unplug") : QStringLiteral("Plug in"));
-    QString state = plugged ? QStringLiteral("plugged in") : QStringLiteral("unplugged");
+    plugButton_->setText(plugged ? QStringLiteral("Odłącz") : QStringLiteral("Podłącz"));
+    QString state = plugged ? QStringLiteral("podłączony") : QStringLiteral("odłączony");
     if (plugged) {
         state += device_.channelOpen()
-                     ? QStringLiteral(", channel open (mode %1)").arg(device_.channelMode())
-                     : QStringLiteral(", channel closed");
-        state += QStringLiteral(", output lines %1").arg(device_.outputLines());
-        state += QStringLiteral(", %1 transmission(s) waiting").arg(device_.pendingTransmissions());
+                     ? QStringLiteral(", kanał otwarty (tryb %1)").arg(device_.channelMode())
+                     : QStringLiteral(", kanał zamknięty");
+        state += QStringLiteral(", linie wyjściowe %1").arg(device_.outputLines());
+        state += QStringLiteral(", czekające transmisje: %1").arg(device_.pendingTransmissions());
     }
     if (device_.completedUpgrades() > 0) {
-        state += QStringLiteral(", %1 upgrade(s) done").arg(device_.completedUpgrades());
+        state += QStringLiteral(", wykonane aktualizacje: %1").arg(device_.completedUpgrades());
     }
     stateLabel_->setText(state);
     // An upgrade changes the firmware behind the panel's back.

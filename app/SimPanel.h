@@ -1,4 +1,5 @@
-// The simulator's control panel for the demo program: present cards and keys, change the
+// The simulator's control panel for the demo program: present cards (as raw bits or by format
+// and numbers) and keys, change the
 // reader, plug and unplug the interface, inject faults. Edits apply to the reader at once.
 #pragma once
 
@@ -24,12 +25,15 @@ class SimPanel : public QWidget {
   private:
     QWidget* BuildInterfaceGroup();
     QWidget* BuildReaderGroup();
+    QWidget* BuildCardGroup();
     QWidget* BuildTransmissionGroup();
     QWidget* BuildFaultGroup();
     void LoadReader();
     void StoreReader();
     void Present(const sim::Transmission& t);
     void PresentFrom(int kind);
+    void PresentCard();
+    void ShowCardFields();
     void InjectFault();
     void Refresh();
     void Report(const QString& text);
@@ -45,6 +49,12 @@ class SimPanel : public QWidget {
     QSpinBox* typeVariant_ = nullptr;
     QSpinBox* firmware_ = nullptr;
     QLineEdit* configBytes_ = nullptr;
+    QComboBox* cardFormat_ = nullptr;
+    QLabel* cardCodeLabel_ = nullptr;
+    QLineEdit* cardCode_ = nullptr;
+    QLineEdit* cardNumber_ = nullptr;
+    QComboBox* cardParity_ = nullptr;
+    QCheckBox* describeParity_ = nullptr;
     QSpinBox* bits_ = nullptr;
     QLineEdit* data_ = nullptr;
     QCheckBox* begOdd_ = nullptr;

@@ -3,9 +3,11 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QEvent>
+#include <QHelpEvent>
 #include <QKeySequence>
 #include <QLabel>
 #include <QMenu>
+#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QString>
 #include <QTimer>
@@ -31,6 +33,8 @@ constexpr int kProgressEnd = 100;
 constexpr int kProgressStep = 5;
 constexpr std::uint32_t kProgressStepMs = 5;
 constexpr std::uint32_t kProgressHoldMs = 50;
+// Under the tab control (which ends at 521), across its width, within the 540-pixel client area.
+constexpr QRect kDecodeStripGeometry{16, 523, 697, 16};
 
 }  // namespace
 
@@ -39,6 +43,7 @@ TMainWin::TMainWin(wusb::WUsbDevTab& deviceList, wusb::Clock& clock, uwieg::Dial
     : QWidget(parent),
       Timer(new QTimer(this)),
       UpgrTimer(new QTimer(this)),
+      DecodeStrip(new QLabel(this)),
       device(clock),
       deviceList_(deviceList),
       clock_(clock),
@@ -52,6 +57,10 @@ TMainWin::TMainWin(wusb::WUsbDevTab& deviceList, wusb::Clock& clock, uwieg::Dial
     for (QLabel* label : findChildren<QLabel*>()) {
         label->adjustSize();
     }
+    DecodeStrip->setObjectName(QStringLiteral("DecodeStrip"));
+    DecodeStrip->setGeometry(kDecodeStripGeometry);
+    DecodeStrip->setText(QStringLiteral("Brak odebranych transmisji."));
+    DecodeStrip->setVisible(false);
     BuildMenu();
     Timer->setInterval(kTimerMs);
     UpgrTimer->setInterval(kUpgrTimerMs);
@@ -84,8 +93,11 @@ void TMainWin::Wire() {
     connect(Timer, &QTimer::timeout, this, [this] { TimerTick(); });
     connect(UpgrTimer, &QTimer::timeout, this,
             [this] { RunGuarded([this] { UpgrTimerTimer(); }); });
+    connect(PageControl1, &QTabWidget::currentChanged, this,
+            [this] { DecodeStrip->setVisible(PageControl1->currentWidget() == Test); });
     Konfiguracja->installEventFilter(this);
     Test->installEventFilter(this);
+    TstWin->viewport()->installEventFilter(this);
 }
 
 QAction* TMainWin::AddFileMenuItem(const QString& text, const QKeySequence& shortcut,
@@ -99,6 +111,10 @@ QAction* TMainWin::AddFileMenuItem(const QString& text, const QKeySequence& shor
 }
 
 bool TMainWin::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == TstWin->viewport() && event->type() == QEvent::ToolTip) {
+        ShowLineTip(*static_cast<QHelpEvent*>(event));
+        return true;
+    }
     // A page becomes visible: at the window's first show and whenever its tab is selected.
     // Spontaneous shows (the window restored from minimised) change no page.
     if (event->type() == QEvent::Show && !event->spontaneous()) {

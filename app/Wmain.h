@@ -14,6 +14,7 @@
 #include "uwieg/config.h"
 #include "uwieg/device.h"
 #include "uwieg/dialogs.h"
+#include "uwieg/test_log.h"
 #include "uwieg/upgrade.h"
 #include "wusb/clock.h"
 #include "wusb/device.h"
@@ -22,7 +23,9 @@
 class QAction;
 class QCheckBox;
 class QCloseEvent;
+class QHelpEvent;
 class QKeySequence;
+class QLabel;
 class QMenu;
 class QMenuBar;
 class QProgressBar;
@@ -45,6 +48,7 @@ class TMainWin : public QWidget, public Ui::TMainWin, private uwieg::UpgradeView
     QMenu* PomocMenu;
     QAction* LoadProfileItem;  // Ctrl+O
     QAction* SaveProfileItem;  // Ctrl+S
+    QAction* SaveTestLogItem;  // "Zapisz log testu…": the transmissions since start as CSV
     QAction* ExitItem;         // Ctrl+Q
     QAction* AboutItem;
 
@@ -55,6 +59,9 @@ class TMainWin : public QWidget, public Ui::TMainWin, private uwieg::UpgradeView
 
     QTimer* Timer;      // 200 ms, test-tab polling
     QTimer* UpgrTimer;  // 50 ms once, the start-up read
+    // One line under the tab control, shown with the test tab: the newest transmission decoded,
+    // so it stays in view although the memo never scrolls by itself.
+    QLabel* DecodeStrip;
 
     // Event handlers.
     void WrBtnClick();
@@ -70,6 +77,7 @@ class TMainWin : public QWidget, public Ui::TMainWin, private uwieg::UpgradeView
     void LedRGrpClick();
     void LoadProfileClick();
     void SaveProfileClick();
+    void SaveTestLogClick();
     void AboutClick();
 
     // Steps of the flows.
@@ -87,9 +95,14 @@ class TMainWin : public QWidget, public Ui::TMainWin, private uwieg::UpgradeView
     // the stored value.
     uwieg::ReaderConfig RecordFromControls();
     void AddTestLine(const std::string& text);
+    // The tooltip of the memo line at `pos` (viewport coordinates): the decode of a line a tick
+    // added, empty for other lines and below the last one.
+    QString LineTip(const QPoint& pos) const;
 
     uwieg::UWiegDev device;
     uwieg::ReaderConfig config{};
+    // Every transmission received since the window was created; memo lines it added point here.
+    uwieg::TestLog testLog;
     std::string lineText;
     bool suppressTestClick = false;
     // Set by the first show of the configuration tab, which reads nothing. One window per
@@ -128,6 +141,8 @@ class TMainWin : public QWidget, public Ui::TMainWin, private uwieg::UpgradeView
     // A tick of Timer: a poll that fails (the interface unplugged, say) fails again on every
     // tick, so its failure is shown once, until a poll succeeds or the tab is shown again.
     void TimerTick();
+    void ShowDecoded(const uwieg::TestLogEntry& entry);
+    void ShowLineTip(const QHelpEvent& event);
 
     bool pollFailureShown_ = false;
     // The reader's state as the window last showed it (responding or not); nothing before the

@@ -48,6 +48,8 @@ void TMainWin::BuildMenu() {
     SaveProfileItem =
         AddFileMenuItem(QStringLiteral("&Zapisz profil…"), QKeySequence(Qt::CTRL | Qt::Key_S),
                         [this] { SaveProfileClick(); });
+    SaveTestLogItem = AddFileMenuItem(QStringLiteral("Zapisz &log testu…"), QKeySequence(),
+                                      [this] { SaveTestLogClick(); });
     PomocMenu = MainMenu->addMenu(QStringLiteral("Po&moc"));
     PomocMenu->setObjectName(QStringLiteral("PomocMenu"));
     AboutItem =

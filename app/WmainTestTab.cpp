@@ -1,16 +1,31 @@
 // The test tab: live transmission lines and the LED and BUZ output lines.
+#include <QHelpEvent>
+#include <QLabel>
 #include <QPlainTextEdit>
 #include <QString>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTimer>
+#include <QToolTip>
 #include <cstdint>
 #include <optional>
 
 #include "app/Wmain.h"
 #include "uwieg/failure_text.h"
 #include "uwieg/test_channel.h"
+#include "wiegand/describe.h"
 #include "wusb/err.h"
+
+namespace {
+
+// Which test-log entry a memo line shows; it stays with the line's block when the user edits
+// other lines.
+struct LogLine : QTextBlockUserData {
+    explicit LogLine(std::size_t i) : index(i) {}
+    std::size_t index;
+};
+
+}  // namespace
 
 void TMainWin::TestShow() {
     suppressTestClick = true;
@@ -30,8 +45,39 @@ void TMainWin::TestShow() {
 
 void TMainWin::TimerTimer() {
     if (const std::optional<uwieg::TestReport> report = uwieg::PollTestReport(device)) {
-        lineText = report->line;
+        const uwieg::TestLogEntry& entry = testLog.Add(clock_.Now(), *report);
+        lineText = entry.line;
         AddTestLine(lineText);
+        TstWin->document()->lastBlock().setUserData(new LogLine(testLog.entries().size() - 1));
+        ShowDecoded(entry);
+    }
+}
+
+void TMainWin::ShowDecoded(const uwieg::TestLogEntry& entry) {
+    DecodeStrip->setText(QString::fromStdString(uwieg::ClockTime(entry.time) + "  " +
+                                                wiegand::SummaryPolish(entry.decoded)));
+}
+
+QString TMainWin::LineTip(const QPoint& pos) const {
+    const QTextCursor cursor = TstWin->cursorForPosition(pos);
+    // Below the last line the nearest position is still on it; only the line under the pointer
+    // counts.
+    const QRect line = TstWin->cursorRect(cursor);
+    const auto* tagged = dynamic_cast<const LogLine*>(cursor.block().userData());
+    if (tagged == nullptr || pos.y() < line.top() || pos.y() > line.bottom()) {
+        return {};
+    }
+    const uwieg::TestLogEntry& entry = testLog.entries().at(tagged->index);
+    return QString::fromStdString(uwieg::ClockTime(entry.time) + "\n" +
+                                  wiegand::DetailsPolish(entry.decoded));
+}
+
+void TMainWin::ShowLineTip(const QHelpEvent& event) {
+    const QString tip = LineTip(event.pos());
+    if (tip.isEmpty()) {
+        QToolTip::hideText();
+    } else {
+        QToolTip::showText(event.globalPos(), tip, TstWin);
     }
 }
 
@@ -45,6 +91,10 @@ void TMainWin::TimerTick() {
             dialogs_.ShowError(uwieg::CurrentFailureText());
         }
     }
+}
+
+void TMainWin::SaveTestLogClick() {
+    uwieg::SaveTestLog(testLog, files_, dialogs_);
 }
 
 void TMainWin::LedRGrpClick() {

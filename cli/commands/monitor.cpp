@@ -1,7 +1,10 @@
 // monitor: the test tab on a terminal. The channel is opened in mode 0 and polled every 200 ms;
 // each transmission becomes the window's line (or one JSON object). It ends after --count
-// transmissions, after --duration seconds or at Ctrl+C, always closing the channel ('o').
+// transmissions, after --duration seconds or at Ctrl+C, always closing the channel ('o'). With
+// --decode each transmission also says what the card means (format, numbers, parity, UID).
 #include <CLI/CLI.hpp>
+#include <algorithm>
+#include <cctype>
 #include <cstdint>
 #include <memory>
 #include <nlohmann/json.hpp>
@@ -14,6 +17,8 @@
 #include "cli/reader_session.h"
 #include "uwieg/report.h"
 #include "uwieg/test_channel.h"
+#include "wiegand/decode.h"
+#include "wiegand/describe.h"
 
 namespace cli {
 
@@ -22,6 +27,7 @@ namespace {
 struct MonitorOptions {
     std::optional<int> count;
     std::optional<double> durationSeconds;
+    bool decode = false;
 };
 
 const char* KindName(int kind) {
@@ -37,18 +43,60 @@ const char* KindName(int kind) {
     }
 }
 
-void Print(const Context& context, const uwieg::TestReport& report) {
+std::string Lower(std::string hex) {
+    std::transform(hex.begin(), hex.end(), hex.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return hex;
+}
+
+// "formats": every reading with only the fields its format has; "uid" when the payload holds
+// the card's bits.
+void AddDecode(nlohmann::ordered_json& object, const wiegand::Decoded& decoded) {
+    nlohmann::ordered_json formats = nlohmann::ordered_json::array();
+    for (const wiegand::Interpretation& it : decoded.formats) {
+        nlohmann::ordered_json format = {{"name", it.format->name}, {"bits", it.format->bits}};
+        if (it.facility) {
+            format["facility"] = *it.facility;
+        }
+        if (it.company) {
+            format["company"] = *it.company;
+        }
+        format["card"] = it.card;
+        format["parity"] = it.ParityText();
+        formats.push_back(format);
+    }
+    object["formats"] = formats;
+    if (decoded.uid) {
+        nlohmann::ordered_json uid = {{"hex", Lower(decoded.uid->hex)},
+                                      {"hex_reversed", Lower(decoded.uid->hexReversed)}};
+        if (decoded.uid->decimal) {
+            uid["decimal"] = *decoded.uid->decimal;
+        }
+        object["uid"] = uid;
+    }
+}
+
+void Print(const Context& context, const MonitorOptions& options, const uwieg::TestReport& report) {
+    const std::optional<wiegand::Decoded> decoded =
+        options.decode
+            ? std::optional(wiegand::Decode(report.payload.data(), report.payload.size()))
+            : std::nullopt;
     if (!context.options.json) {
-        PrintLine(context, report.line);
+        PrintLine(context,
+                  decoded ? report.line + "   | " + wiegand::SummaryPolish(*decoded) : report.line);
         return;
     }
     const uwieg::ReportHead head = uwieg::ReadReportHead(report.payload.at(0));
     const std::span<const std::uint8_t> data(report.payload.begin() + 1, report.payload.end());
-    PrintJsonLine(context, {{"time", IsoTime(context.env.clock.Now())},
-                            {"line", report.line},
-                            {"kind", KindName(head.kind)},
-                            {"bits", head.bits},
-                            {"data", HexBytes(data)}});
+    nlohmann::ordered_json object = {{"time", IsoTime(context.env.clock.Now())},
+                                     {"line", report.line},
+                                     {"kind", KindName(head.kind)},
+                                     {"bits", head.bits},
+                                     {"data", HexBytes(data)}};
+    if (decoded) {
+        AddDecode(object, *decoded);
+    }
+    PrintJsonLine(context, object);
 }
 
 int RunMonitor(const Context& context, const MonitorOptions& options) {
@@ -72,7 +120,7 @@ int RunMonitor(const Context& context, const MonitorOptions& options) {
             break;
         }
         if (const std::optional<uwieg::TestReport> report = uwieg::PollTestReport(session.dev())) {
-            Print(context, *report);
+            Print(context, options, *report);
             if (options.count && ++seen >= *options.count) {
                 break;
             }
@@ -103,6 +151,9 @@ void AddMonitorCommand(CLI::App& app, CommandAction& chosen) {
     command->add_option("--duration", options->durationSeconds, "Kończy po SEC sekundach")
         ->type_name("SEC")
         ->check(CLI::Range(0.001, 1e9));
+    command->add_flag(
+        "--decode", options->decode,
+        "Dopisuje, co znaczy karta: format, numery, parzystość (w JSON: formats, uid)");
     command->callback([&chosen, options] {
         chosen = [options](const Context& context) { return RunMonitor(context, *options); };
     });

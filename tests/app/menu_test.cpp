@@ -60,14 +60,15 @@ TEST_F(MenuTest, MenusListTheirItemsAndNewItemsGoAboveZakoncz) {
     for (QAction* a : win->PlikMenu->actions()) {
         items << (a->isSeparator() ? "-" : a->text());
     }
-    EXPECT_EQ(items, (QStringList{"&Wczytaj profil…", "&Zapisz profil…", "-", "Za&kończ"}));
+    EXPECT_EQ(items, (QStringList{"&Wczytaj profil…", "&Zapisz profil…", "Zapisz &log testu…", "-",
+                                  "Za&kończ"}));
     ASSERT_EQ(win->PomocMenu->actions().size(), 1);
     EXPECT_EQ(win->PomocMenu->actions()[0]->text(), "&O programie");
 
     // An item added later lands above "Zakończ"; what its handler throws is shown, not fatal.
     QAction* added = win->AddFileMenuItem("Nowa pozycja", QKeySequence(),
                                           [] { throw std::runtime_error("Błąd pozycji."); });
-    EXPECT_EQ(win->PlikMenu->actions().value(2), added);
+    EXPECT_EQ(win->PlikMenu->actions().value(3), added);
     EXPECT_EQ(win->PlikMenu->actions().last(), win->ExitItem);
     added->trigger();
     EXPECT_EQ(dialogs.Errors(), std::vector<std::string>{"Błąd pozycji."});

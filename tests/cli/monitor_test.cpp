@@ -7,6 +7,7 @@
 #include "cli_fixture.h"
 #include "sim/transmission.h"
 #include "uwieg/report.h"
+#include "wiegand/encode.h"
 
 namespace cli_test {
 namespace {
@@ -104,6 +105,68 @@ TEST_F(Monitor, AnInterfaceUnpluggedWhileMonitoredExitsThree) {
     EXPECT_EQ(r.code, 3);
     EXPECT_EQ(r.err.rfind("trelvo-cli: ", 0), 0u) << r.err;
     EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << "one message: " << r.err;
+}
+
+TEST_F(Monitor, DecodePutsTheBestReadingAfterEachLine) {
+    sim::Transmission h10301;
+    h10301.payload = wiegand::EncodeReport(*wiegand::FindFormat("H10301"), 18, 13398,
+                                           wiegand::ParityChoice::WrongBegin, true);
+    simReader->Present(h10301);
+    simReader->Present(key);
+    const RunResult r = Run({"--sim", "monitor", "--decode", "--count", "2"});
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.out,
+              LineOf(h10301) +
+                  "   | 26 bit H10301 · FC 18 · CN 13398 · parzystość błędna (początkowa)\n" +
+                  LineOf(key) + "   | klawisz 7\n");
+}
+
+TEST_F(Monitor, DecodeJsonListsEveryReadingWithItsOwnFieldsAndTheUid) {
+    sim::Transmission c1000;
+    c1000.payload = wiegand::EncodeReport(*wiegand::FindFormat("C1000-35"), 3522, 1048575,
+                                          wiegand::ParityChoice::Right, false);
+    sim::Transmission h10304;
+    h10304.payload = wiegand::EncodeReport(*wiegand::FindFormat("H10304"), 42, 69,
+                                           wiegand::ParityChoice::WrongEnd, true);
+    simReader->Present(c1000);
+    simReader->Present(h10304);
+    simReader->Present(key);
+    const RunResult r = Run({"--sim", "--json", "monitor", "--decode", "--count", "3"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    std::istringstream lines(r.out);
+    std::string text[3];
+    for (std::string& line : text) {
+        std::getline(lines, line);
+    }
+    const json first = json::parse(text[0]);
+    EXPECT_EQ(first.at("formats"), json::parse(R"([{"name":"C1000-35","bits":35,
+        "company":3522,"card":1048575,"parity":"ok"}])"));
+    EXPECT_EQ(first.at("uid"), json::parse(R"({"hex":"770bffffc0","hex_reversed":"c0ffff0b77",
+        "decimal":)" + std::to_string(0x770BFFFFC0ull >> 5) +
+                                           "}"));
+    EXPECT_EQ(first.at("kind"), "card");
+
+    const json second = json::parse(text[1]);
+    ASSERT_EQ(second.at("formats").size(), 2u);
+    EXPECT_EQ(second.at("formats")[0], json::parse(R"({"name":"H10304","bits":37,
+        "facility":42,"card":69,"parity":"end"})"));
+    EXPECT_EQ(second.at("formats")[1].at("name"), "H10302");
+    EXPECT_FALSE(second.at("formats")[1].contains("facility"));
+    EXPECT_EQ(second.at("uid").at("hex").get<std::string>().size(), 10u);
+
+    // A key: no readings, no UID.
+    const json third = json::parse(text[2]);
+    EXPECT_EQ(third.at("formats"), json::array());
+    EXPECT_FALSE(third.contains("uid"));
+}
+
+TEST_F(Monitor, WithoutDecodeTheObjectsStayAsTheyWere) {
+    simReader->Present(card);
+    const RunResult r = Run({"--sim", "--json", "monitor", "--count", "1"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    const json object = json::parse(r.out);
+    EXPECT_FALSE(object.contains("formats"));
+    EXPECT_FALSE(object.contains("uid"));
 }
 
 }  // namespace

@@ -20,6 +20,7 @@
 #include "uwieg/image.h"
 #include "uwieg/profile.h"
 #include "uwieg/report.h"
+#include "wiegand/encode.h"
 #include "wusb/clock.h"
 #include "wusb/files.h"
 
@@ -162,6 +163,23 @@ TEST_F(CliOnEmulatedUsb, MonitorCountAndOutput) {
     const RunResult output = Run({"output", "--led", "lo", "--buz", "hi"});
     EXPECT_EQ(output.code, 0) << output.err;
     device.WithFirmware([&](Firmware&) { EXPECT_EQ(firmware.sim.outputLines(), 1); });
+}
+
+TEST_F(CliOnEmulatedUsb, MonitorDecodeJsonNamesTheCard) {
+    SimFirmware firmware;
+    sim::Transmission card;
+    card.payload = wiegand::EncodeReport(*wiegand::FindFormat("H10301"), 18, 13398,
+                                         wiegand::ParityChoice::Right, true);
+    firmware.sim.Present(card);
+    AddDevice("1", {}, firmware);
+
+    const RunResult r = Run({"--json", "monitor", "--decode", "--count", "1"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    const json object = json::parse(r.out);
+    EXPECT_EQ(object.at("formats"), json::parse(R"([{"name":"H10301","bits":26,
+        "facility":18,"card":13398,"parity":"ok"}])"));
+    EXPECT_EQ(object.at("uid"),
+              json::parse(R"({"hex":"123456","hex_reversed":"563412","decimal":1193046})"));
 }
 
 TEST_F(CliOnEmulatedUsb, DeviceChoosesAmongSeveralInterfaces) {

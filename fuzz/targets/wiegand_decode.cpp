@@ -1,0 +1,84 @@
+// The Wiegand decoder on any report payload. Input: the payload itself (its first byte is the
+// kind and bit count).
+//   - nothing is read outside the payload (it sits in a buffer of exactly its size);
+//   - kind and bit count are those of the report line for the same payload;
+//   - every reading has the bit length its kind allows and numbers that fit their fields;
+//   - a reading with right parity of a whole frame (kinds 0 and 2) encodes back to that frame.
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "fuzz/support/check.h"
+#include "uwieg/report.h"
+#include "wiegand/decode.h"
+#include "wiegand/encode.h"
+#include "wiegand/report_bits.h"
+
+namespace {
+
+std::string Printed(const char* format, int value) {
+    char text[64];
+    std::snprintf(text, sizeof text, format, value);
+    return text;
+}
+
+bool Contains(const std::string& line, const std::string& piece) {
+    return line.find(piece) != std::string::npos;
+}
+
+void CheckAgainstLine(const wiegand::Decoded& d, const std::string& line) {
+    switch (d.kind) {
+        case wiegand::kUnrecognised:
+            FUZZ_CHECK(Contains(line, Printed("   {nie rozpoznana transmisja %d bit}", d.bits)));
+            break;
+        case wiegand::kKey:
+            FUZZ_CHECK(d.key.has_value());
+            FUZZ_CHECK(Contains(line, Printed("   {klawisz %d}", *d.key)));
+            break;
+        case wiegand::kCard:
+            FUZZ_CHECK(Contains(line, Printed("   {karta: %d bit}", d.bits)));
+            break;
+        default:
+            FUZZ_CHECK(d.kind == wiegand::kCardWithParity);
+            FUZZ_CHECK(Contains(line, Printed(" parity + %d bit + ", d.bits)));
+            break;
+    }
+}
+
+void CheckReading(const wiegand::Decoded& d, const wiegand::Interpretation& it,
+                  const wiegand::ReportBits& report) {
+    const int frameBits = d.kind == wiegand::kCardWithParity ? d.bits + 2 : d.bits;
+    FUZZ_CHECK(it.format != nullptr && it.format->bits == frameBits);
+    const std::uint64_t code = it.facility.value_or(0) + it.company.value_or(0);
+    FUZZ_CHECK(wiegand::Fits(*it.format, code, it.card));
+    FUZZ_CHECK(it.wrongParity.size() <= static_cast<std::size_t>(it.format->parityCount));
+    if (it.parityOk() && d.kind != wiegand::kCardWithParity) {
+        const auto again = wiegand::Encode(*it.format, code, it.card, wiegand::ParityChoice::Right);
+        FUZZ_CHECK(report.frame.has_value() && again == *report.frame);
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size == 0) {
+        return 0;
+    }
+    // A copy of exactly the payload's size, so a read past its end is caught.
+    const auto payload = std::make_unique<std::uint8_t[]>(size);
+    std::copy(data, data + size, payload.get());
+
+    const wiegand::Decoded d = wiegand::Decode(payload.get(), size);
+    CheckAgainstLine(d, uwieg::FormatReport(payload.get(), size));
+    const wiegand::ReportBits report = wiegand::ReadReport(payload.get(), size);
+    if (d.uid) {
+        FUZZ_CHECK(d.uid->hex.size() == static_cast<std::size_t>(d.bits + 7) / 8 * 2);
+        FUZZ_CHECK(d.uid->hexReversed.size() == d.uid->hex.size());
+        FUZZ_CHECK(d.uid->decimal.has_value() == (d.bits <= 64));
+    }
+    FUZZ_CHECK(d.formats.empty() || d.uid.has_value());
+    for (const wiegand::Interpretation& it : d.formats) {
+        CheckReading(d, it, report);
+    }
+    return 0;
+}

@@ -1,0 +1,66 @@
+#include "wiegand/encode.h"
+
+#include <stdexcept>
+
+#include "wiegand/report_bits.h"
+
+namespace wiegand {
+
+namespace {
+
+const Field* CodeField(const Format& format) {
+    const Field* field = FindField(format, FieldKind::Facility);
+    return field != nullptr ? field : FindField(format, FieldKind::Company);
+}
+
+void FlipNamed(const Format& format, BitString& frame, const char* name) {
+    for (int i = 0; i < format.parityCount; ++i) {
+        if (std::string_view(format.parity[i].name) == name) {
+            frame.Flip(format.parity[i].position);
+        }
+    }
+}
+
+}  // namespace
+
+bool Fits(const Format& format, std::uint64_t code, std::uint64_t card) {
+    const Field* codeField = CodeField(format);
+    const Field* cardField = FindField(format, FieldKind::Card);
+    return (codeField == nullptr || code <= FieldMaximum(*codeField)) &&
+           card <= FieldMaximum(*cardField);
+}
+
+BitString Encode(const Format& format, std::uint64_t code, std::uint64_t card,
+                 ParityChoice parity) {
+    if (!Fits(format, code, card)) {
+        throw std::invalid_argument("number too large for the format");
+    }
+    BitString frame(static_cast<std::size_t>(format.bits));
+    if (const Field* f = CodeField(format)) {
+        frame.SetValue(f->first, f->width, code);
+    }
+    const Field* cardField = FindField(format, FieldKind::Card);
+    frame.SetValue(cardField->first, cardField->width, card);
+    // In table order, so a parity bit that covers others sees their final values.
+    for (int i = 0; i < format.parityCount; ++i) {
+        const ParityBit& p = format.parity[i];
+        frame.Set(p.position, frame.ParityOf(p.covers) != p.odd);
+    }
+    if (parity == ParityChoice::WrongBegin) {
+        FlipNamed(format, frame, "begin");
+    } else if (parity == ParityChoice::WrongEnd) {
+        FlipNamed(format, frame, "end");
+    }
+    return frame;
+}
+
+std::vector<std::uint8_t> EncodeReport(const Format& format, std::uint64_t code, std::uint64_t card,
+                                       ParityChoice parity, bool describeParity) {
+    const BitString frame = Encode(format, code, card, parity);
+    if (describeParity && format.edgeParity) {
+        return CardReportWithParity(frame, format.parity[0].odd, format.parity[1].odd);
+    }
+    return CardReport(frame);
+}
+
+}  // namespace wiegand
