@@ -1,5 +1,5 @@
-// A platform that passes every call on to another one. Test and bench decorators derive from it
-// and override only the calls they count, record or break.
+// A platform that passes every call on to another one. Decorators (the wire capture, and the
+// test and bench rigs) derive from it and override only the calls they record, count or break.
 #pragma once
 
 #include <cstdint>
@@ -8,7 +8,7 @@
 
 #include "wusb/platform.h"
 
-namespace wusb::testing {
+namespace wusb {
 
 class ForwardingPlatform : public Platform {
   public:
@@ -54,4 +54,4 @@ class ForwardingPlatform : public Platform {
     Platform& inner_;
 };
 
-}  // namespace wusb::testing
+}  // namespace wusb
