@@ -6,12 +6,16 @@
 #include <sys/wait.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "sim_firmware.h"
+#include "tests/capture/pcapng_reader.h"
 #include "usb_bench.h"
 
 extern char** environ;
@@ -64,6 +68,73 @@ TEST_F(AppOnEmulatedUsb, StartupReadGoesOverTheWire) {
         EXPECT_EQ(received[0].payload, (std::vector<std::uint8_t>{1})) << "channel mode 1";
         EXPECT_FALSE(firmware.sim.channelOpen());
     });
+}
+
+// Frames with data in a capture file, as "direction:command" ("out:4F", "in:CF", ...), and the
+// descriptions of its interfaces. Empty while the file is being written mid-block.
+struct CapturedWire {
+    std::vector<std::string> frames;
+    std::vector<std::string> interfaces;
+};
+
+CapturedWire ReadCapture(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    const std::string file{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    CapturedWire wire;
+    try {
+        for (const capture_test::ReadBlock& block : capture_test::ReadBlocks(file)) {
+            if (block.type == 1) {
+                wire.interfaces.push_back(capture_test::OptionText(block.body, 8, 3));
+            }
+        }
+        for (const capture_test::ReadPacket& packet : capture_test::Packets(file)) {
+            if (packet.data.size() > 2) {
+                char text[16];
+                std::snprintf(text, sizeof text, "%s:%02X", packet.endpoint & 0x80 ? "in" : "out",
+                              packet.data[2]);
+                wire.frames.push_back(text);
+            }
+        }
+    } catch (const std::runtime_error&) {
+        return {};
+    }
+    return wire;
+}
+
+TEST_F(AppOnEmulatedUsb, TheVariableCapturesTheStartupReadWithTheSerialNumber) {
+    SimFirmware firmware;
+    firmware.sim.reader().firmwareVersion = 0x7FFF;
+    DeviceSpec spec;
+    spec.serial = "00BEEF42";
+    AddDevice("1", spec, firmware);
+
+    const std::string path =
+        std::string(getenv("TMPDIR") ? getenv("TMPDIR") : "/tmp") + "/app_wire_capture.pcapng";
+    std::remove(path.c_str());
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    setenv("TRELVO_CAPTURE", path.c_str(), 1);
+    char program[] = TRELVO_PROGRAM;
+    char* argv[] = {program, nullptr};
+    pid_t child = 0;
+    ASSERT_EQ(posix_spawn(&child, program, nullptr, nullptr, argv, environ), 0);
+    unsetenv("TRELVO_CAPTURE");
+
+    const std::vector<std::string> done{"out:4F", "in:CF", "out:54", "in:D4",
+                                        "out:54", "in:D4", "out:6F", "in:EF"};
+    CapturedWire wire;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (wire.frames != done && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        wire = ReadCapture(path);
+    }
+    // Killed outright: what was written through is all there.
+    kill(child, SIGKILL);
+    int status = 0;
+    waitpid(child, &status, 0);
+
+    EXPECT_EQ(wire.frames, done);
+    EXPECT_EQ(wire.interfaces,
+              (std::vector<std::string>{"USB-Wiegand interface, serial number 00BEEF42"}));
 }
 
 }  // namespace
