@@ -101,13 +101,15 @@ TEST(Dissector, StartupReadShowsItsEightFramesWithFieldsAndGoodChecks) {
          "trelvo.mode", "trelvo.ident.number", "trelvo.ident.type", "trelvo.ident.variant",
          "trelvo.ident.firmware", "trelvo.config.mark", "trelvo.config.led_time",
          "trelvo.config.wiegand_size", "trelvo.config.no_parity", "trelvo.config.keypad",
-         "trelvo.config.icode", "usb.endpoint_address.direction", "frame.interface_description"});
+         "trelvo.config.icode", "usb.endpoint_address.direction", "frame.interface_description",
+         "trelvo.response"});
     ASSERT_EQ(r.exitCode, 0) << r.errors;
     EXPECT_EQ(r.errors, "");
     ASSERT_EQ(r.rows.size(), 8u);
     const std::vector<std::string> commands = Column(r, 1);
-    EXPECT_EQ(commands, (std::vector<std::string>{"'O'", "'\\317'", "'T'", "'\\324'", "'T'",
-                                                  "'\\324'", "'o'", "'\\357'"}));
+    EXPECT_EQ(commands,
+              (std::vector<std::string>{"'O'", "'O'", "'T'", "'T'", "'T'", "'T'", "'o'", "'o'"}));
+    EXPECT_EQ(Column(r, 18), (std::vector<std::string>{"0", "1", "0", "1", "0", "1", "0", "1"}));
     EXPECT_EQ(Column(r, 2), (std::vector<std::string>{"", "", "M", "M", "c", "c", "", ""}));
     for (const std::string& ok : Column(r, 3)) {
         EXPECT_EQ(ok, "1");
@@ -147,7 +149,7 @@ TEST(Dissector, FullUpgradeShowsEveryCommandInOrderWithItsFields) {
         uwieg::BuiltInImage(read.simDevice->reader().typeNumber)->blockCount();
 
     const TsharkResult r =
-        TsharkFields(read.path, "trelvo.cmd == 0x54",
+        TsharkFields(read.path, "trelvo.cmd == 'T' && trelvo.response == 0",
                      {"trelvo.reader_cmd", "trelvo.crc_ok", "trelvo.block.index",
                       "trelvo.image.version", "trelvo.image.blocks", "trelvo.image.reserved"});
     ASSERT_EQ(r.exitCode, 0) << r.errors;
@@ -168,7 +170,8 @@ TEST(Dissector, FullUpgradeShowsEveryCommandInOrderWithItsFields) {
 
     // Every reader command of the upgrade was accepted.
     const TsharkResult answers =
-        TsharkFields(read.path, "trelvo.cmd == 0xd4", {"trelvo.reader_cmd", "trelvo.status"});
+        TsharkFields(read.path, "trelvo.cmd == 'T' && trelvo.response == 1",
+                     {"trelvo.reader_cmd", "trelvo.status"});
     std::string statuses;
     for (const Row& row : answers.rows) {
         if (row.size() > 1 && !row[1].empty()) {

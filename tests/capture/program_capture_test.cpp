@@ -66,14 +66,15 @@ void RunDemo(const std::vector<std::string>& arguments) {
 }
 
 void ExpectStartupRead(const std::string& path) {
-    const TsharkResult r =
-        TsharkFields(path, "trelvo", {"trelvo.cmd", "trelvo.reader_cmd", "trelvo.crc_ok"});
+    const TsharkResult r = TsharkFields(
+        path, "trelvo", {"trelvo.cmd", "trelvo.response", "trelvo.reader_cmd", "trelvo.crc_ok"});
     ASSERT_EQ(r.exitCode, 0) << r.errors;
     std::string seen;
     for (const Row& row : r.rows) {
-        seen += row.at(0) + row.at(1) + (row.at(2) == "1" ? " " : "(bad CRC) ");
+        seen += row.at(0) + (row.at(1) == "1" ? "<" : ">") + row.at(2) +
+                (row.at(3) == "1" ? " " : "(bad CRC) ");
     }
-    EXPECT_EQ(seen, "'O' '\\317' 'T'M '\\324'M 'T'c '\\324'c 'o' '\\357' ");
+    EXPECT_EQ(seen, "'O'> 'O'< 'T'>M 'T'<M 'T'>c 'T'<c 'o'> 'o'< ");
     int code = 0;
     const std::string info = RunCommand(std::string(TRELVO_CAPINFOS) + " '" + path + "'", code);
     EXPECT_EQ(code, 0) << info;

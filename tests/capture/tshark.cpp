@@ -25,6 +25,15 @@ std::vector<std::string> Split(const std::string& line, char separator) {
     return parts;
 }
 
+// One shell word, whatever `text` holds.
+std::string Quoted(const std::string& text) {
+    std::string quoted = "'";
+    for (char c : text) {
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    }
+    return quoted + "'";
+}
+
 }  // namespace
 
 std::string RunCommand(const std::string& command, int& exitCode) {
@@ -56,13 +65,13 @@ std::string FreshPath(const std::string& name) {
 TsharkResult TsharkFields(const std::string& file, const std::string& filter,
                           const std::vector<std::string>& fields) {
     const std::string errors = file + ".tshark-errors";
-    std::string command = std::string(TRELVO_TSHARK) + " -n -r '" + file + "' -X lua_script:'" +
-                          TRELVO_DISSECTOR + "' -Y '" + filter +
-                          "' -T fields -E separator=/t -E occurrence=a -E aggregator=,";
+    std::string command = std::string(TRELVO_TSHARK) + " -n -r " + Quoted(file) +
+                          " -X lua_script:" + Quoted(TRELVO_DISSECTOR) + " -Y " + Quoted(filter) +
+                          " -T fields -E separator=/t -E occurrence=a -E aggregator=,";
     for (const std::string& field : fields) {
         command += " -e " + field;
     }
-    command += " 2>'" + errors + "'";
+    command += " 2>" + Quoted(errors);
     TsharkResult result;
     const std::string output = RunCommand(command, result.exitCode);
     for (const std::string& line : Split(output, '\n')) {

@@ -66,9 +66,10 @@ local report_kinds = {
 
 local f = {
     len = ProtoField.uint16("trelvo.len", "Length", base.DEC),
-    cmd = ProtoField.char("trelvo.cmd", "Command"),
+    -- The letter; an answer carries it with bit 7 set (trelvo.response).
+    cmd = ProtoField.char("trelvo.cmd", "Command", base.HEX, nil, 0x7F),
     cmd_name = ProtoField.string("trelvo.cmd_name", "Command name"),
-    response = ProtoField.bool("trelvo.response", "Answer"),
+    response = ProtoField.bool("trelvo.response", "Answer", 8, nil, RESPONSE_BIT),
     payload = ProtoField.bytes("trelvo.payload", "Payload"),
     crc = ProtoField.uint16("trelvo.crc", "CRC-16", base.HEX),
     crc_ok = ProtoField.bool("trelvo.crc_ok", "CRC-16 good"),
@@ -404,7 +405,7 @@ local function dissect_frame(tvb, pinfo, root)
     tree:add_le(f.len, tvb(0, 2))
     tree:add(f.cmd, tvb(2, 1))
     tree:add(f.cmd_name, tvb(2, 1), command_name(command))
-    tree:add(f.response, tvb(2, 1), band(command, RESPONSE_BIT) ~= 0)
+    tree:add(f.response, tvb(2, 1))
     local payload_length = n - FRAME_OVERHEAD
     local payload = payload_length > 0 and tvb(3, payload_length) or tvb(3, 0)
     local crc_item = tree:add_le(f.crc, tvb(n - 2, 2))
