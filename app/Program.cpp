@@ -9,11 +9,11 @@
 #include <optional>
 #include <stdexcept>
 
-#include "app/FailureText.h"
 #include "app/QtDialogs.h"
 #include "app/WindowFont.h"
 #include "app/Wmain.h"
 #include "trelvo/version.h"
+#include "uwieg/failure_text.h"
 #include "uwieg/session.h"
 #include "wusb/capture/wire_capture.h"
 #include "wusb/device.h"
@@ -85,7 +85,7 @@ void RunReportingFailures(const std::function<void()>& body) {
     try {
         body();
     } catch (...) {
-        QtDialogs().ShowError(CurrentFailureText());
+        QtDialogs().ShowError(uwieg::CurrentFailureText());
     }
 }
 
