@@ -9,6 +9,7 @@
 #include "trelvo/version.h"
 #include "uwieg/err.h"
 #include "uwieg/failure_text.h"
+#include "uwieg/profile.h"
 #include "wusb/capture/wire_capture.h"
 #include "wusb/err.h"
 #include "wusb/files.h"
@@ -46,6 +47,10 @@ int RunCommand(const CommandAction& chosen, const Context& context) {
         context.Error(uwieg::CurrentFailureText());
     } catch (const uwieg::UWiegErr&) {
         context.Error(uwieg::CurrentFailureText());
+    } catch (const uwieg::ProfileError& error) {
+        // Settings that only the reader's own record made invalid: nothing was written.
+        context.Error(error.what());
+        return kExitInvalidProfile;
     }
     return kExitDeviceFailed;
 }
