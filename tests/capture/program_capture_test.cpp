@@ -1,5 +1,6 @@
-// The window program captures like the library does: `trelvo-sim` run headless with
-// --capture or TRELVO_CAPTURE records its start-up read, and the dissector reads it back.
+// The programs capture like the library does: `trelvo-sim` run headless with --capture or
+// TRELVO_CAPTURE records its start-up read, `trelvo-cli --sim --capture FILE read` its read, and
+// the dissector reads them back.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
@@ -22,6 +23,35 @@ extern char** environ;
 namespace capture_test {
 namespace {
 
+void ExpectStartupRead(const std::string& path, const std::string& program) {
+    const TsharkResult r = TsharkFields(
+        path, "trelvo", {"trelvo.cmd", "trelvo.response", "trelvo.reader_cmd", "trelvo.crc_ok"});
+    ASSERT_EQ(r.exitCode, 0) << r.errors;
+    std::string seen;
+    for (const Row& row : r.rows) {
+        seen += row.at(0) + (row.at(1) == "1" ? "<" : ">") + row.at(2) +
+                (row.at(3) == "1" ? " " : "(bad CRC) ");
+    }
+    EXPECT_EQ(seen, "'O'> 'O'< 'T'>M 'T'<M 'T'>c 'T'<c 'o'> 'o'< ");
+    int code = 0;
+    const std::string info = RunCommand(std::string(TRELVO_CAPINFOS) + " '" + path + "'", code);
+    EXPECT_EQ(code, 0) << info;
+    EXPECT_NE(info.find("Capture application: " + program + " " + trelvo::kVersion),
+              std::string::npos)
+        << info;
+}
+
+#ifdef TRELVO_CLI_PROGRAM
+TEST(ProgramCapture, TheCommandLineReadIsCapturedOnTheSimulator) {
+    const std::string path = FreshPath("cli-read.pcapng");
+    int code = -1;
+    RunCommand(std::string(TRELVO_CLI_PROGRAM) + " --sim --capture '" + path + "' read", code);
+    ASSERT_EQ(code, 0);
+    ExpectStartupRead(path, "trelvo-cli");
+}
+#endif
+
+#ifdef TRELVO_SIM_PROGRAM
 std::string FileContent(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
@@ -65,29 +95,11 @@ void RunDemo(const std::vector<std::string>& arguments) {
     waitpid(child, &status, 0);
 }
 
-void ExpectStartupRead(const std::string& path) {
-    const TsharkResult r = TsharkFields(
-        path, "trelvo", {"trelvo.cmd", "trelvo.response", "trelvo.reader_cmd", "trelvo.crc_ok"});
-    ASSERT_EQ(r.exitCode, 0) << r.errors;
-    std::string seen;
-    for (const Row& row : r.rows) {
-        seen += row.at(0) + (row.at(1) == "1" ? "<" : ">") + row.at(2) +
-                (row.at(3) == "1" ? " " : "(bad CRC) ");
-    }
-    EXPECT_EQ(seen, "'O'> 'O'< 'T'>M 'T'<M 'T'>c 'T'<c 'o'> 'o'< ");
-    int code = 0;
-    const std::string info = RunCommand(std::string(TRELVO_CAPINFOS) + " '" + path + "'", code);
-    EXPECT_EQ(code, 0) << info;
-    EXPECT_NE(info.find(std::string("Capture application: trelvo-sim ") + trelvo::kVersion),
-              std::string::npos)
-        << info;
-}
-
 TEST(ProgramCapture, TheDemoCapturesItsStartupReadWithTheOption) {
     const std::string path = FreshPath("demo-option.pcapng");
     unsetenv("TRELVO_CAPTURE");
     RunDemo({"--capture", path});
-    ExpectStartupRead(path);
+    ExpectStartupRead(path, "trelvo-sim");
 }
 
 TEST(ProgramCapture, TheDemoCapturesItsStartupReadWithTheVariable) {
@@ -95,8 +107,9 @@ TEST(ProgramCapture, TheDemoCapturesItsStartupReadWithTheVariable) {
     setenv("TRELVO_CAPTURE", path.c_str(), 1);
     RunDemo({});
     unsetenv("TRELVO_CAPTURE");
-    ExpectStartupRead(path);
+    ExpectStartupRead(path, "trelvo-sim");
 }
+#endif
 
 }  // namespace
 }  // namespace capture_test
