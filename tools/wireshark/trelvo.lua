@@ -239,7 +239,7 @@ function trelvo.init()
     answered = {}
 end
 
-local function add_config(tree, range, pinfo)
+local function add_config(tree, range)
     local t = tree:add(trelvo, range, "Configuration record")
     t:add(f.cfg_mark, range(0, 1))
     local signal = t:add(f.cfg_signal, range(1, 1))
@@ -279,7 +279,7 @@ local function add_identity(tree, range)
     return type_number, firmware
 end
 
-local function short(tree, pinfo, range, needed)
+local function short(tree, range, needed)
     if range:len() < needed then
         tree:add_proto_expert_info(expert_short)
         return true
@@ -299,10 +299,10 @@ local function dissect_reader_request(tree, pinfo, payload, bytes, payload_offse
     local data = payload:len() > 1 and payload(1) or nil
     local length = data and data:len() or 0
     if command == 0x43 then -- 'C'
-        if short(tree, pinfo, payload, 13) then
+        if short(tree, payload, 13) then
             return info
         end
-        add_config(tree, data(0, 8), pinfo)
+        add_config(tree, data(0, 8))
         tree:add_le(f.cfg_crc32, data(8, 4))
         local good = crc32(bytes, payload_offset + 1, 8) == data(8, 4):le_uint()
         tree:add(f.cfg_crc32_ok, data(8, 4), good):set_generated()
@@ -310,7 +310,7 @@ local function dissect_reader_request(tree, pinfo, payload, bytes, payload_offse
             tree:add_proto_expert_info(expert_bad_crc32)
         end
     elseif command == 0x5A then -- 'Z'
-        if short(tree, pinfo, payload, 17) then
+        if short(tree, payload, 17) then
             return info
         end
         local h = tree:add(trelvo, data(0, 16), "Image header")
@@ -322,7 +322,7 @@ local function dissect_reader_request(tree, pinfo, payload, bytes, payload_offse
         info = info .. string.format(" version %d, %d blocks", data(2, 2):le_uint(),
             data(4, 2):le_uint())
     elseif command == 0x59 then -- 'Y'
-        if short(tree, pinfo, payload, 3) then
+        if short(tree, payload, 3) then
             return info
         end
         tree:add_le(f.block_index, data(0, 2))
@@ -365,7 +365,7 @@ local function dissect_reader_answer(tree, pinfo, payload)
         local type_number, firmware = add_identity(tree, data)
         info = info .. string.format(": KV-T%dX soft %d", type_number, firmware)
     elseif data:len() == 8 and command == 0x63 then
-        add_config(tree, data, pinfo)
+        add_config(tree, data)
     elseif data:len() == 1 then
         tree:add(f.status, data)
         info = info .. (data:uint() == 0 and ": accepted" or string.format(": refused (%d)",
