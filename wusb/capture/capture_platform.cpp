@@ -13,6 +13,7 @@ namespace {
 constexpr std::size_t kSerialIndexOffset = 16;
 constexpr std::uint8_t kMaxUsbmonDevice = 127;
 constexpr char32_t kReplacement = 0xFFFD;
+constexpr const char* kWriteFailed = "capture file write failed";
 
 void AppendUtf8(std::string& out, char32_t c) {
     auto put = [&out](unsigned v) { out += static_cast<char>(v); };
@@ -152,14 +153,13 @@ std::uint32_t CapturePlatform::InterfaceFor(const std::string& serial) {
 }
 
 void CapturePlatform::Write(std::span<const std::uint8_t> block) {
+    // The transfers must go on: a capture that cannot be written stops, and says why.
     try {
         file_.Append({reinterpret_cast<const char*>(block.data()), block.size()});
     } catch (const std::exception& e) {
-        // The transfers must go on: a capture that cannot be written stops, and says why.
-        failure_ = e.what();
-        if (failure_.empty()) {
-            failure_ = "capture file write failed";
-        }
+        failure_ = *e.what() != '\0' ? e.what() : kWriteFailed;
+    } catch (...) {
+        failure_ = kWriteFailed;
     }
 }
 
