@@ -10,12 +10,12 @@
 
 #include "sim/device.h"
 #include "sim/platform.h"
-#include "wusb/forwarding_platform.h"
 #include "uwieg/device.h"
 #include "uwieg/dialogs.h"
 #include "uwieg/upgrade.h"
 #include "wusb/clock.h"
 #include "wusb/device.h"
+#include "wusb/forwarding_platform.h"
 
 namespace upgrade_test {
 
