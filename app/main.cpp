@@ -4,9 +4,9 @@
 #include "wusb/platform/native.h"
 
 int main(int argc, char** argv) {
-    return ProgramEntry(argc, argv, [] {
+    return ProgramEntry(argc, argv, "trelvo", [](const ProgramOptions& options) {
         const auto platform = wusb::MakeNativePlatform();
         wusb::SystemClock clock;
-        RunMainWindow(*platform, clock);
+        RunMainWindow(*platform, clock, options);
     });
 }

@@ -33,14 +33,14 @@ void PlaceSideBySide(QWidget& window, QWidget& panel) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    return ProgramEntry(argc, argv, [] {
+    return ProgramEntry(argc, argv, "trelvo-sim", [](const ProgramOptions& options) {
         wusb::SystemClock clock;
         sim::SimPlatform platform(clock);
         // A type 51 reader with firmware 2: current, so no upgrade is offered until the panel
         // sets an older version.
         const int device = platform.Plug(std::make_shared<sim::SimInterface>());
         std::unique_ptr<SimPanel> panel;
-        RunMainWindow(platform, clock, [&](TMainWin& window) {
+        RunMainWindow(platform, clock, options, [&](TMainWin& window) {
             panel = std::make_unique<SimPanel>(platform, device);
             panel->adjustSize();
             PlaceSideBySide(window, *panel);

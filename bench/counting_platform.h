@@ -7,11 +7,11 @@
 
 #include "bench/metered_clock.h"
 #include "sim/platform.h"
-#include "tests/wusb/forwarding_platform.h"
+#include "wusb/forwarding_platform.h"
 
 namespace bench {
 
-class CountingPlatform final : public wusb::testing::ForwardingPlatform {
+class CountingPlatform final : public wusb::ForwardingPlatform {
   public:
     CountingPlatform(wusb::Platform& inner, const MeteredClock& clock)
         : ForwardingPlatform(inner), clock_(clock) {}

@@ -9,6 +9,7 @@
 #include "cli/interrupt.h"
 #include "cli/platforms.h"
 #include "cli/terminal.h"
+#include "wusb/capture/wire_capture.h"
 #include "wusb/clock.h"
 #include "wusb/files.h"
 #include "wusb/platform.h"
@@ -30,8 +31,17 @@ inline constexpr const char* kProgramName = "trelvo-cli";
 struct Context {
     GlobalOptions options;
     Environment& env;
+    // Set while --capture records the wire; every command then talks through it.
+    wusb::capture::WireCapture* capture = nullptr;
 
     wusb::Platform& Platform() const {
+        if (capture != nullptr) {
+            return capture->platform();
+        }
+        return DevicePlatform();
+    }
+    // The platform the options choose, without the capture.
+    wusb::Platform& DevicePlatform() const {
         return options.sim ? env.platforms.Simulated() : env.platforms.Native();
     }
     // "trelvo-cli: <text>" on standard error.

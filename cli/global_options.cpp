@@ -61,6 +61,11 @@ void AddGlobalOptions(CLI::App& app, GlobalOptions& options) {
     app.add_flag("--json", options.json,
                  "Wynik w JSON: jeden dokument na polecenie, jeden obiekt na wiersz dla 'monitor'")
         ->group(group);
+    app.add_option("--capture", options.capture,
+                   "Zapisuje ruch USB do pliku pcapng (do otwarcia w Wiresharku z "
+                   "tools/wireshark/trelvo.lua)")
+        ->type_name("PLIK")
+        ->group(group);
 }
 
 }  // namespace cli

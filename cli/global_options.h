@@ -1,4 +1,5 @@
-// The options that come before (or after) any command: which interface, the simulator, JSON.
+// The options that come before (or after) any command: which interface, the simulator, JSON,
+// the wire capture.
 #pragma once
 
 #include <optional>
@@ -16,6 +17,7 @@ struct GlobalOptions {
     uwieg::InterfaceChoice device;  // --device; the first interface by default
     bool sim = false;               // --sim
     bool json = false;              // --json
+    std::string capture;            // --capture: the pcapng file to record the wire into
 };
 
 void AddGlobalOptions(CLI::App& app, GlobalOptions& options);

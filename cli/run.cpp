@@ -1,6 +1,7 @@
 #include "cli/run.h"
 
 #include <CLI/CLI.hpp>
+#include <memory>
 #include <string>
 
 #include "cli/commands/command.h"
@@ -9,7 +10,9 @@
 #include "uwieg/err.h"
 #include "uwieg/failure_text.h"
 #include "uwieg/profile.h"
+#include "wusb/capture/wire_capture.h"
 #include "wusb/err.h"
+#include "wusb/files.h"
 
 namespace cli {
 
@@ -34,6 +37,22 @@ void TranslateHelp(CLI::App& app) {
 std::string FailureMessage(const CLI::App* /*app*/, const CLI::Error& error) {
     return std::string(kProgramName) + ": " + error.what() + "\nWięcej: " + kProgramName +
            " --help\n";
+}
+
+// Runs the chosen command, its device failures reported as the program's own.
+int RunCommand(const CommandAction& chosen, const Context& context) {
+    try {
+        return chosen(context);
+    } catch (const wusb::WUsbErr&) {
+        context.Error(uwieg::CurrentFailureText());
+    } catch (const uwieg::UWiegErr&) {
+        context.Error(uwieg::CurrentFailureText());
+    } catch (const uwieg::ProfileError& error) {
+        // Settings that only the reader's own record made invalid: nothing was written.
+        context.Error(error.what());
+        return kExitInvalidProfile;
+    }
+    return kExitDeviceFailed;
 }
 
 }  // namespace
@@ -71,18 +90,26 @@ int RunCli(int argc, const char* const* argv, Environment& environment) {
     if (environment.interrupt.Requested()) {
         return kExitInterrupted;
     }
-    try {
-        return chosen(context);
-    } catch (const wusb::WUsbErr&) {
-        context.Error(uwieg::CurrentFailureText());
-    } catch (const uwieg::UWiegErr&) {
-        context.Error(uwieg::CurrentFailureText());
-    } catch (const uwieg::ProfileError& error) {
-        // Settings that only the reader's own record made invalid: nothing was written.
-        context.Error(error.what());
-        return kExitInvalidProfile;
+    if (context.options.capture.empty()) {
+        // No capture: nothing stands between the commands and the platform.
+        return RunCommand(chosen, context);
     }
-    return kExitDeviceFailed;
+    std::unique_ptr<wusb::capture::WireCapture> capture;
+    try {
+        capture = std::make_unique<wusb::capture::WireCapture>(
+            context.DevicePlatform(), environment.files, environment.clock, context.options.capture,
+            kProgramName);
+    } catch (const wusb::FileError& error) {
+        context.Error(std::string("nie można zapisywać ruchu USB do pliku: ") + error.what());
+        return kExitUsage;
+    }
+    context.capture = capture.get();
+    const int exitCode = RunCommand(chosen, context);
+    if (!capture->failure().empty()) {
+        // The command's own outcome stands; the capture's loss is said, not hidden.
+        context.Error("zapis ruchu USB przerwany (plik niepełny): " + capture->failure());
+    }
+    return exitCode;
 }
 
 }  // namespace cli

@@ -9,6 +9,7 @@ namespace wusb {
 namespace {
 
 constexpr std::int64_t kMsPerSecond = 1000;
+constexpr std::int64_t kMicrosecondsPerMs = 1000;
 
 std::int64_t ToMs(TimeStamp t) {
     return std::int64_t{t.seconds} * kMsPerSecond + t.milliseconds;
@@ -27,9 +28,18 @@ TimeStamp FromMs(std::int64_t ms) {
 
 }  // namespace
 
+std::int64_t Clock::NowMicroseconds() {
+    return ToMs(Now()) * kMicrosecondsPerMs;
+}
+
 TimeStamp SystemClock::Now() {
     const auto sinceEpoch = std::chrono::system_clock::now().time_since_epoch();
     return FromMs(std::chrono::duration_cast<std::chrono::milliseconds>(sinceEpoch).count());
+}
+
+std::int64_t SystemClock::NowMicroseconds() {
+    const auto sinceEpoch = std::chrono::system_clock::now().time_since_epoch();
+    return std::chrono::duration_cast<std::chrono::microseconds>(sinceEpoch).count();
 }
 
 void SystemClock::Sleep(std::uint32_t milliseconds) {

@@ -12,20 +12,24 @@ struct TimeStamp {
 };
 
 class Clock {
-public:
+  public:
     virtual ~Clock() = default;
     virtual TimeStamp Now() = 0;
     virtual void Sleep(std::uint32_t milliseconds) = 0;
+    // Microseconds since the epoch, for records finer than a millisecond (the wire capture);
+    // clocks without a finer source give Now() exactly.
+    virtual std::int64_t NowMicroseconds();
 };
 
 class SystemClock final : public Clock {
-public:
+  public:
     TimeStamp Now() override;
+    std::int64_t NowMicroseconds() override;
     void Sleep(std::uint32_t milliseconds) override;
 };
 
 class FakeClock final : public Clock {
-public:
+  public:
     explicit FakeClock(TimeStamp start = {1'000'000, 0}) : now_(start) {}
     TimeStamp Now() override { return now_; }
     void Sleep(std::uint32_t milliseconds) override;
@@ -35,7 +39,7 @@ public:
     // Total of all Sleep calls so far, for asserting on waits.
     std::uint64_t slept() const { return slept_; }
 
-private:
+  private:
     TimeStamp now_;
     std::uint64_t slept_ = 0;
 };

@@ -205,7 +205,8 @@ int main(int argc, char** argv) {
         std::unique_ptr<SimPanel> panel;
         std::unique_ptr<WindowFlows> windowFlows;
         FirstPaint firstPaint;
-        RunMainWindow(platform, system, [&](TMainWin& window) {
+        // Measured as users run it: without a wire capture.
+        RunMainWindow(platform, system, ProgramOptions{}, [&](TMainWin& window) {
             // The window has just been built and its 50 ms start-up timer started.
             Print("created_ns", std::to_string(MonotonicNs()));
             if (options.panel && !native) {

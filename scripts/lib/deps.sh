@@ -8,12 +8,14 @@ TRELVO_BUILD_PACKAGES=(
     fonts-dejavu-core fonts-wine
 )
 # What the test suite needs on top: GoogleTest and Google Benchmark, the USB emulation, a
-# headless X server for screenshots, clang's libFuzzer, the Windows cross toolchain and Wine.
+# headless X server for screenshots, tshark to read wire captures back, clang's libFuzzer, the
+# Windows cross toolchain and Wine.
 TRELVO_TEST_PACKAGES=(
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     clang-14 libclang-rt-14-dev
     umockdev libumockdev-dev libglib2.0-dev libudev-dev
     xvfb xauth x11-utils imagemagick xdotool
+    tshark
     g++-mingw-w64-x86-64-posix wine
 )
 

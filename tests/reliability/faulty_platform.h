@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "sim/platform.h"
-#include "tests/wusb/forwarding_platform.h"
+#include "wusb/forwarding_platform.h"
 
 namespace reliability {
 
@@ -33,7 +33,7 @@ enum class InFault {
     InvalidFlood,  // a run of invalid transfers arrives first
 };
 
-class FaultyPlatform final : public wusb::testing::ForwardingPlatform {
+class FaultyPlatform final : public wusb::ForwardingPlatform {
   public:
     explicit FaultyPlatform(sim::SimPlatform& inner) : ForwardingPlatform(inner), sim_(inner) {}
 

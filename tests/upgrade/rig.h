@@ -10,12 +10,12 @@
 
 #include "sim/device.h"
 #include "sim/platform.h"
-#include "tests/wusb/forwarding_platform.h"
 #include "uwieg/device.h"
 #include "uwieg/dialogs.h"
 #include "uwieg/upgrade.h"
 #include "wusb/clock.h"
 #include "wusb/device.h"
+#include "wusb/forwarding_platform.h"
 
 namespace upgrade_test {
 
@@ -32,7 +32,7 @@ struct SentFrame {
 };
 
 // Passes everything to the simulator and notes every OUT transfer.
-class RecordingPlatform final : public wusb::testing::ForwardingPlatform {
+class RecordingPlatform final : public wusb::ForwardingPlatform {
   public:
     RecordingPlatform(wusb::Platform& inner, wusb::Clock& clock, Timeline& timeline)
         : ForwardingPlatform(inner), clock_(clock), timeline_(timeline) {}

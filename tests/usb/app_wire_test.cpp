@@ -6,11 +6,13 @@
 #include <sys/wait.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "captured_wire.h"
 #include "sim_firmware.h"
 #include "usb_bench.h"
 
@@ -64,6 +66,42 @@ TEST_F(AppOnEmulatedUsb, StartupReadGoesOverTheWire) {
         EXPECT_EQ(received[0].payload, (std::vector<std::uint8_t>{1})) << "channel mode 1";
         EXPECT_FALSE(firmware.sim.channelOpen());
     });
+}
+
+TEST_F(AppOnEmulatedUsb, TheVariableCapturesTheStartupReadWithTheSerialNumber) {
+    SimFirmware firmware;
+    firmware.sim.reader().firmwareVersion = 0x7FFF;
+    DeviceSpec spec;
+    spec.serial = "00BEEF42";
+    AddDevice("1", spec, firmware);
+
+    const std::string path =
+        std::string(getenv("TMPDIR") ? getenv("TMPDIR") : "/tmp") + "/app_wire_capture.pcapng";
+    std::remove(path.c_str());
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    setenv("TRELVO_CAPTURE", path.c_str(), 1);
+    char program[] = TRELVO_PROGRAM;
+    char* argv[] = {program, nullptr};
+    pid_t child = 0;
+    ASSERT_EQ(posix_spawn(&child, program, nullptr, nullptr, argv, environ), 0);
+    unsetenv("TRELVO_CAPTURE");
+
+    const std::vector<std::string> done{"out:4F", "in:CF", "out:54", "in:D4",
+                                        "out:54", "in:D4", "out:6F", "in:EF"};
+    CapturedWire wire;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (wire.frames != done && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        wire = ReadCapture(path);
+    }
+    // Killed outright: what was written through is all there.
+    kill(child, SIGKILL);
+    int status = 0;
+    waitpid(child, &status, 0);
+
+    EXPECT_EQ(wire.frames, done);
+    EXPECT_EQ(wire.interfaces,
+              (std::vector<std::string>{"USB-Wiegand interface, serial number 00BEEF42"}));
 }
 
 }  // namespace

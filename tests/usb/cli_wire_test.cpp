@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "captured_wire.h"
 #include "cli/run.h"
 #include "sim/transmission.h"
 #include "sim_firmware.h"
@@ -259,6 +260,23 @@ TEST_F(CliOnEmulatedUsb, TheProgramFindsTheInterfaceOrExitsTwo) {
     const RunResult info = RunProgram({"info", "--json"});
     ASSERT_EQ(info.code, 0);
     EXPECT_EQ(json::parse(info.out).at("label"), "Czytnik KV-T51X, Nr: 04321 (soft: 2)");
+}
+
+TEST_F(CliOnEmulatedUsb, ReadWithCaptureRecordsItsEightFramesAndTheSerialNumber) {
+    SimFirmware firmware;
+    DeviceSpec spec;
+    spec.serial = "00BEEF43";
+    AddDevice("1", spec, firmware);
+    const std::string path = TempPath("read.pcapng");
+    std::remove(path.c_str());
+
+    ASSERT_EQ(RunProgram({"--capture", path, "read"}).code, 0);
+    const CapturedWire wire = ReadCapture(path);
+    EXPECT_EQ(wire.frames, (std::vector<std::string>{"out:4F", "in:CF", "out:54", "in:D4", "out:54",
+                                                     "in:D4", "out:6F", "in:EF"}));
+    EXPECT_EQ(wire.interfaces,
+              (std::vector<std::string>{"USB-Wiegand interface, serial number 00BEEF43"}));
+    std::remove(path.c_str());
 }
 #endif
 
