@@ -4,9 +4,19 @@
 
 namespace uwieg {
 
+std::string NoInterfaceMessage(wusb::OpenRefusal refusal) {
+    std::string text = kNoInterfaceText;
+    if (refusal == wusb::OpenRefusal::Permission) {
+        text += std::string("\n") + kPermissionHint;
+    } else if (refusal == wusb::OpenRefusal::InUse) {
+        text += std::string("\n") + kInUseHint;
+    }
+    return text;
+}
+
 bool OpenInterface(wusb::WUsbDevTab& list, UWiegDev& dev, Dialogs& dialogs) {
     if (list.Enumerate() == 0) {
-        dialogs.ShowError(list.accessDenied() ? kNoAccessText : kNoInterfaceText);
+        dialogs.ShowError(NoInterfaceMessage(list.refusal()));
         return false;
     }
     dev.Link(list, 0);

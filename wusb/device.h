@@ -19,7 +19,7 @@ struct WUsbDevEntry {
 };
 
 class WUsbDevTab {
-public:
+  public:
     WUsbDevTab(Platform& platform, const Guid& interfaceGuid);
     ~WUsbDevTab();
     WUsbDevTab(const WUsbDevTab&) = delete;
@@ -38,19 +38,19 @@ public:
         return entries_.at(static_cast<std::size_t>(index));
     }
     Platform& platform() { return platform_; }
-    // True when the last Enumerate skipped an interface for want of permission.
-    bool accessDenied() const { return accessDenied_; }
+    // Why the last Enumerate skipped an interface, the first reason the user can act on.
+    OpenRefusal refusal() const { return refusal_; }
 
-private:
+  private:
     Platform& platform_;
     const Guid interfaceGuid_;
     int count_ = 0;
     std::array<WUsbDevEntry, kMaxDevices> entries_{};
-    bool accessDenied_ = false;
+    OpenRefusal refusal_ = OpenRefusal::None;
 };
 
 class WUsbDev {
-public:
+  public:
     // Binds to slot `index`: descriptors, serial number, pipes, 200 ms IN time-out.
     // Raises WUsbErr 0..9; a failure before the last step leaves the object unlinked.
     void Link(WUsbDevTab& table, int index);
@@ -70,7 +70,7 @@ public:
     std::uint8_t outPipe = 0;
     bool firstReadRetry = true;
 
-private:
+  private:
     WUsbDevEntry* entry_ = nullptr;
     Platform* platform_ = nullptr;
 };
