@@ -1,0 +1,29 @@
+// The devices the user names by vendor and product id.
+#include "wusb/platform/libusb/usb_ids.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using wusb::libusb::ParseUsbIds;
+using wusb::libusb::UsbId;
+using Ids = std::vector<UsbId>;
+using Texts = std::vector<std::string>;
+
+TEST(UsbIds, ListsOfVendorAndProductIds) {
+    EXPECT_EQ(ParseUsbIds("1209:57a1").ids, (Ids{{0x1209, 0x57A1}}));
+    const auto several = ParseUsbIds(" 1209:57A1 ,ffff:0,  ,abc:1,");
+    EXPECT_EQ(several.ids, (Ids{{0x1209, 0x57A1}, {0xFFFF, 0}, {0x0ABC, 1}}));
+    EXPECT_TRUE(several.rejected.empty()) << "blanks and empty entries are no mistakes";
+    EXPECT_TRUE(ParseUsbIds("").ids.empty());
+}
+
+TEST(UsbIds, AnEntryThatIsNotVidColonPidIsRejectedAsWritten) {
+    const auto list =
+        ParseUsbIds("1209:57A1,12345:1,1209,1209:,:57A1,0x12:1,12:-1,12:1:3,g:1, 1209 : 57A1");
+    EXPECT_EQ(list.ids, (Ids{{0x1209, 0x57A1}}));
+    EXPECT_EQ(list.rejected, (Texts{"12345:1", "1209", "1209:", ":57A1", "0x12:1", "12:-1",
+                                    "12:1:3", "g:1", "1209 : 57A1"}));
+}
+
+}  // namespace
