@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 namespace {
 
 using wusb::libusb::ParseUsbIds;
@@ -24,6 +26,21 @@ TEST(UsbIds, AnEntryThatIsNotVidColonPidIsRejectedAsWritten) {
     EXPECT_EQ(list.ids, (Ids{{0x1209, 0x57A1}}));
     EXPECT_EQ(list.rejected, (Texts{"12345:1", "1209", "1209:", ":57A1", "0x12:1", "12:-1",
                                     "12:1:3", "g:1", "1209 : 57A1"}));
+}
+
+TEST(UsbIds, TheEnvironmentVariableSaysWhatItIgnores) {
+    ::setenv(wusb::libusb::kUsbIdsVariable, "1209:57A1, 1209-57A2", 1);
+    testing::internal::CaptureStderr();
+    const Ids ids = wusb::libusb::UsbIdsFromEnvironment();
+    const std::string said = testing::internal::GetCapturedStderr();
+    ::unsetenv(wusb::libusb::kUsbIdsVariable);
+    EXPECT_EQ(ids, (Ids{{0x1209, 0x57A1}}));
+    EXPECT_NE(said.find("TRELVO_USB_IDS"), std::string::npos) << said;
+    EXPECT_NE(said.find("\"1209-57A2\""), std::string::npos) << said;
+
+    testing::internal::CaptureStderr();
+    EXPECT_TRUE(wusb::libusb::UsbIdsFromEnvironment().empty());
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "") << "unset is no mistake";
 }
 
 }  // namespace
