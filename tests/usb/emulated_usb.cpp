@@ -415,7 +415,7 @@ void EmulatedDevice::WithFirmware(const std::function<void(Firmware&)>& change) 
 
 int EmulatedDevice::controlRequests() const {
     std::lock_guard lock(mutex_);
-    return static_cast<int>(controlLog_.size());
+    return static_cast<int>(controlLog_.size() + clearedHalts_.size());
 }
 
 std::vector<EmulatedDevice::ControlSetup> EmulatedDevice::controlLog() const {

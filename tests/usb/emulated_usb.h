@@ -79,7 +79,8 @@ class EmulatedDevice {
         std::uint16_t value = 0;
         std::uint16_t index = 0;
     };
-    // Requests seen, for tests that check the device was left alone.
+    // Control requests seen, for tests that check the device was left alone. Clearing a halt
+    // counts too: the kernel sends the device a CLEAR_FEATURE request for it.
     int controlRequests() const;
     std::vector<ControlSetup> controlLog() const;
     // Empty IN polls libusb made (REAPURBNDELAY answered "nothing yet").
