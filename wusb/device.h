@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
 
 #include "wusb/guid.h"
 #include "wusb/platform.h"
@@ -16,6 +17,7 @@ struct WUsbDevEntry {
     Handle fileHandle = kNoHandle;
     Handle usbHandle = kNoHandle;
     std::uint32_t devInst = 0;
+    std::string path;  // as the platform listed it (bus and port on libusb), for the user
 };
 
 class WUsbDevTab {
