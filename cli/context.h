@@ -32,7 +32,7 @@ struct Context {
     Environment& env;
 
     wusb::Platform& Platform() const {
-        return options.sim ? env.platforms.Simulated() : env.platforms.Native();
+        return options.sim ? env.platforms.Simulated() : env.platforms.Native(options.usbIds);
     }
     // "trelvo-cli: <text>" on standard error.
     void Error(const std::string& text) const {

@@ -3,8 +3,10 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "uwieg/session.h"
+#include "wusb/usb_ids.h"
 
 namespace CLI {
 class App;
@@ -16,6 +18,8 @@ struct GlobalOptions {
     uwieg::InterfaceChoice device;  // --device; the first interface by default
     bool sim = false;               // --sim
     bool json = false;              // --json
+    // --usb-id, any number of times: interfaces that announce no class, by their ids.
+    std::vector<wusb::UsbId> usbIds;
 };
 
 void AddGlobalOptions(CLI::App& app, GlobalOptions& options);

@@ -11,7 +11,7 @@
 
 #include "wusb/platform.h"
 #include "wusb/platform/libusb/device_facts.h"
-#include "wusb/platform/libusb/usb_ids.h"
+#include "wusb/usb_ids.h"
 
 struct libusb_context;
 struct libusb_device;

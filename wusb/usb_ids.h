@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-namespace wusb::libusb {
+namespace wusb {
 
 // The environment variable that names them, for every program.
 inline constexpr const char* kUsbIdsVariable = "TRELVO_USB_IDS";
@@ -31,4 +31,4 @@ UsbIdList ParseUsbIds(std::string_view text);
 // The list the environment variable gives; a message on stderr for each rejected entry.
 std::vector<UsbId> UsbIdsFromEnvironment();
 
-}  // namespace wusb::libusb
+}  // namespace wusb

@@ -1,5 +1,5 @@
 // The devices the user names by vendor and product id.
-#include "wusb/platform/libusb/usb_ids.h"
+#include "wusb/usb_ids.h"
 
 #include <gtest/gtest.h>
 
@@ -7,8 +7,8 @@
 
 namespace {
 
-using wusb::libusb::ParseUsbIds;
-using wusb::libusb::UsbId;
+using wusb::ParseUsbIds;
+using wusb::UsbId;
 using Ids = std::vector<UsbId>;
 using Texts = std::vector<std::string>;
 
@@ -29,17 +29,17 @@ TEST(UsbIds, AnEntryThatIsNotVidColonPidIsRejectedAsWritten) {
 }
 
 TEST(UsbIds, TheEnvironmentVariableSaysWhatItIgnores) {
-    ::setenv(wusb::libusb::kUsbIdsVariable, "1209:57A1, 1209-57A2", 1);
+    ::setenv(wusb::kUsbIdsVariable, "1209:57A1, 1209-57A2", 1);
     testing::internal::CaptureStderr();
-    const Ids ids = wusb::libusb::UsbIdsFromEnvironment();
+    const Ids ids = wusb::UsbIdsFromEnvironment();
     const std::string said = testing::internal::GetCapturedStderr();
-    ::unsetenv(wusb::libusb::kUsbIdsVariable);
+    ::unsetenv(wusb::kUsbIdsVariable);
     EXPECT_EQ(ids, (Ids{{0x1209, 0x57A1}}));
     EXPECT_NE(said.find("TRELVO_USB_IDS"), std::string::npos) << said;
     EXPECT_NE(said.find("\"1209-57A2\""), std::string::npos) << said;
 
     testing::internal::CaptureStderr();
-    EXPECT_TRUE(wusb::libusb::UsbIdsFromEnvironment().empty());
+    EXPECT_TRUE(wusb::UsbIdsFromEnvironment().empty());
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "") << "unset is no mistake";
 }
 

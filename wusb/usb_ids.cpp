@@ -1,11 +1,11 @@
-#include "wusb/platform/libusb/usb_ids.h"
+#include "wusb/usb_ids.h"
 
 #include <charconv>
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
 
-namespace wusb::libusb {
+namespace wusb {
 
 namespace {
 
@@ -62,4 +62,4 @@ std::vector<UsbId> UsbIdsFromEnvironment() {
     return std::move(list.ids);
 }
 
-}  // namespace wusb::libusb
+}  // namespace wusb
