@@ -28,12 +28,21 @@ TEST(UsbIds, AnEntryThatIsNotVidColonPidIsRejectedAsWritten) {
                                     "12:1:3", "g:1", "1209 : 57A1"}));
 }
 
+// Sets the variable, or removes it for nullptr.
+void SetVariable(const char* value) {
+#ifdef _WIN32
+    _putenv_s(wusb::kUsbIdsVariable, value ? value : "");
+#else
+    value ? ::setenv(wusb::kUsbIdsVariable, value, 1) : ::unsetenv(wusb::kUsbIdsVariable);
+#endif
+}
+
 TEST(UsbIds, TheEnvironmentVariableSaysWhatItIgnores) {
-    ::setenv(wusb::kUsbIdsVariable, "1209:57A1, 1209-57A2", 1);
+    SetVariable("1209:57A1, 1209-57A2");
     testing::internal::CaptureStderr();
     const Ids ids = wusb::UsbIdsFromEnvironment();
     const std::string said = testing::internal::GetCapturedStderr();
-    ::unsetenv(wusb::kUsbIdsVariable);
+    SetVariable(nullptr);
     EXPECT_EQ(ids, (Ids{{0x1209, 0x57A1}}));
     EXPECT_NE(said.find("TRELVO_USB_IDS"), std::string::npos) << said;
     EXPECT_NE(said.find("\"1209-57A2\""), std::string::npos) << said;
