@@ -198,6 +198,23 @@ TEST_F(DiscoveryOnEmulatedUsb, AnUnopenableDeviceOfTheInterfacesShapeGivesThePer
     EXPECT_EQ(other.refusal(), wusb::OpenRefusal::None);
 }
 
+TEST_F(DiscoveryOnEmulatedUsb, AWriteToADeviceThatStoppedTakingDataGivesUpAfterFiveSeconds) {
+    ScriptedFirmware firmware;
+    EmulatedDevice& device = AddDevice("1", {}, firmware);
+    wusb::WUsbDevTab table(platform(), uwieg::kInterfaceGuid);
+    ASSERT_EQ(table.Enumerate(), 1);
+    wusb::WUsbDev dev;
+    dev.Link(table, 0);
+    device.StopTakingData();
+    const std::uint8_t frame[] = {6, 0, 'O', 1, 0xF5, 0x5C};
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(dev.WriteRaw(sizeof frame, frame));
+    const auto waited = std::chrono::steady_clock::now() - start;
+    EXPECT_GE(waited, std::chrono::milliseconds(4990));
+    EXPECT_LT(waited, std::chrono::milliseconds(7000));
+    EXPECT_TRUE(firmware.received.empty());
+}
+
 TEST_F(DiscoveryOnEmulatedUsb, LinkClearsAStalledPipe) {
     ScriptedFirmware firmware;
     EmulatedDevice& device = AddDevice("1", {}, firmware);

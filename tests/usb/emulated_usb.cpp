@@ -72,7 +72,10 @@ struct EmulatedDevice::Connection {
     int signal = -1;  // our end of the node, a FIFO
     bool gone = false;
     std::deque<Urb> waitingIn;
-    std::deque<Urb> waitingControl;  // vendor requests a wedged device never answers
+    // Requests a wedged device never answers: vendor requests, and OUT transfers once it has
+    // stopped taking data.
+    std::deque<Urb> unanswered;
+    bool holdsOut = false;
     std::deque<Urb> finished;
     std::set<std::uint8_t> halted;
 
@@ -110,7 +113,7 @@ struct EmulatedDevice::Connection {
     }
 
     void EndEverything(int status) {
-        for (std::deque<Urb>* waiting : {&waitingIn, &waitingControl}) {
+        for (std::deque<Urb>* waiting : {&waitingIn, &unanswered}) {
             while (!waiting->empty()) {
                 waiting->front().Finish(status, 0);
                 finished.push_back(waiting->front());
@@ -130,7 +133,7 @@ struct EmulatedDevice::Connection {
         constexpr std::uint8_t kTypeMask = 0x60;
         constexpr std::uint8_t kVendorType = 0x40;
         if ((requestType & kTypeMask) == kVendorType && device->spec_.ignoresVendorRequests) {
-            waitingControl.push_back(urb);
+            unanswered.push_back(urb);
             return;
         }
         if ((requestType & 0x80) == 0) {
@@ -178,6 +181,8 @@ struct EmulatedDevice::Connection {
         } else if (fields.endpoint & 0x80) {
             ++device->inTransfers_;
             waitingIn.push_back(urb);
+        } else if (holdsOut) {
+            unanswered.push_back(urb);
         } else {
             const auto* bytes = urb.buffer ? urb.buffer->data : nullptr;
             device->firmware_.Out(Bytes(bytes, bytes + fields.buffer_length));
@@ -218,7 +223,7 @@ struct EmulatedDevice::Connection {
 
     void Discard(UMockdevIoctlClient* client, UMockdevIoctlData* arg) {
         const gulong address = *reinterpret_cast<gulong*>(arg->data);
-        for (std::deque<Urb>* waiting : {&waitingIn, &waitingControl}) {
+        for (std::deque<Urb>* waiting : {&waitingIn, &unanswered}) {
             for (auto it = waiting->begin(); it != waiting->end(); ++it) {
                 if (it->address == address) {
                     it->Finish(-ENOENT, 0);
@@ -316,7 +321,7 @@ EmulatedDevice::~EmulatedDevice() {
         for (const auto& urb : c->waitingIn) {
             urb.Release();
         }
-        for (const auto& urb : c->waitingControl) {
+        for (const auto& urb : c->unanswered) {
             urb.Release();
         }
         for (const auto& urb : c->finished) {
@@ -427,6 +432,12 @@ void EmulatedDevice::Halt(std::uint8_t endpoint) {
     std::lock_guard lock(mutex_);
     if (!connections_.empty())
         connections_.back()->halted.insert(endpoint);
+}
+
+void EmulatedDevice::StopTakingData() {
+    std::lock_guard lock(mutex_);
+    if (!connections_.empty())
+        connections_.back()->holdsOut = true;
 }
 
 std::vector<std::uint8_t> EmulatedDevice::clearedHalts() const {

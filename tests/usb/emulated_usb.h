@@ -68,6 +68,8 @@ class EmulatedDevice {
     // waiting IN transfer the change made an answer for.
     void WithFirmware(const std::function<void(Firmware&)>& change);
 
+    // OUT transfers from now on are never taken (nor stalled): a device that hangs.
+    void StopTakingData();
     // Stalls the pipe of `endpoint` until the host clears the halt.
     void Halt(std::uint8_t endpoint);
     // Halts cleared by the host, in order.
