@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <exception>
+#include <optional>
 
 #include "uwieg/err.h"
 #include "wusb/err.h"
@@ -24,6 +25,7 @@ struct Pass {
     double askedMs = 0;
     double transferMs = 0;
     sim::TransferCounts counts;
+    std::optional<std::uint64_t> controlRequests;
 };
 
 // Runs one measured pass; sets `failure` when it did not go as expected.
@@ -59,6 +61,7 @@ Pass RunOnce(Rig& rig, MeteredClock& clock, const FlowSpec& flow, std::string& f
         failure = e.what();
     }
     pass.counts = rig.counts();
+    pass.controlRequests = rig.controlRequests();
     rig.WithInterface([&](sim::SimInterface& sim) {
         std::vector<std::string> sent;
         for (const auto& command : sim.received()) {
@@ -91,6 +94,9 @@ FlowResult RunFlow(Rig& rig, MeteredClock& clock, const FlowSpec& flow, int runs
         result.counts.writes = std::max(result.counts.writes, pass.counts.writes);
         result.counts.timedOutReads =
             std::max(result.counts.timedOutReads, pass.counts.timedOutReads);
+        if (pass.controlRequests) {
+            result.controlRequests.push_back(*pass.controlRequests);
+        }
     }
     result.wallMs = Summarise(walls);
     result.oversleptMs = Summarise(overslept);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "bench/flows.h"
 #include "bench/metered_clock.h"
@@ -22,6 +23,8 @@ struct FlowResult {
     sim::TransferCounts counts;
     std::uint64_t minWrites = 0;
     std::uint64_t minReads = 0;
+    // Control requests of each run, where the rig counts them.
+    std::vector<std::uint64_t> controlRequests;
     // Empty when every run sent the expected commands and passed the flow's check.
     std::string failure;
 };

@@ -1,5 +1,7 @@
 #include "bench/flow_table.h"
 
+#include <algorithm>
+
 namespace bench {
 namespace {
 
@@ -58,6 +60,35 @@ std::string TransferTable(const std::vector<MeasuredFlow>& flows) {
              (TransfersMinimal(r) ? "yes" : "no") + " |\n";
     }
     return t;
+}
+
+std::string ControlRequestTable(const std::vector<MeasuredFlow>& flows) {
+    std::string t =
+        "| flow | commands | control requests: first run / later runs (most) | overhead (ms) | "
+        "overhead ≤ 2 ms per command |\n"
+        "|---|---:|---:|---:|---|\n";
+    bool counted = false;
+    for (const MeasuredFlow& f : flows) {
+        const FlowResult& r = f.result;
+        if (r.controlRequests.empty() || !r.failure.empty()) {
+            continue;
+        }
+        counted = true;
+        const auto later = r.controlRequests.size() > 1
+                               ? std::to_string(*std::max_element(r.controlRequests.begin() + 1,
+                                                                  r.controlRequests.end()))
+                               : std::string("—");
+        const double overhead = r.wallMs.median - f.spec.floorMs;
+        const double allowance = 2.0 * static_cast<double>(f.spec.commands.size());
+        t += "| " + f.spec.name + " | " + std::to_string(f.spec.commands.size()) + " | " +
+             std::to_string(r.controlRequests.front()) + " / " + later + " | " +
+             Fixed(overhead, 2) + " | " +
+             (f.spec.floorMs == 0 ? std::string("no wait to compare with")
+                                  : std::string(overhead <= allowance ? "yes" : "no") + " (" +
+                                        Fixed(allowance, 0) + " ms)") +
+             " |\n";
+    }
+    return counted ? t : std::string();
 }
 
 }  // namespace bench

@@ -20,5 +20,8 @@ bool MeetsGoals(const MeasuredFlow& flow);
 
 std::string TimingTable(const std::vector<MeasuredFlow>& flows);
 std::string TransferTable(const std::vector<MeasuredFlow>& flows);
+// Control requests per flow, and the overhead against 2 ms per command; empty when the rig
+// does not count control requests.
+std::string ControlRequestTable(const std::vector<MeasuredFlow>& flows);
 
 }  // namespace bench

@@ -2,7 +2,9 @@
 // it, and the bulk transfers counted at the platform seam.
 #pragma once
 
+#include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "bench/counting_platform.h"
@@ -24,6 +26,8 @@ class Rig {
     virtual sim::TransferCounts counts() const = 0;
     virtual double transferMs() const = 0;
     virtual void ResetCounts() = 0;
+    // Control requests the device saw since the last ResetCounts, where the rig can see them.
+    virtual std::optional<std::uint64_t> controlRequests() const { return std::nullopt; }
     // How the transfers travel, for the tables ("in-process simulator", ...).
     virtual std::string name() const = 0;
 };

@@ -42,7 +42,7 @@ struct Context {
     }
     // The platform the options choose, without the capture.
     wusb::Platform& DevicePlatform() const {
-        return options.sim ? env.platforms.Simulated() : env.platforms.Native();
+        return options.sim ? env.platforms.Simulated() : env.platforms.Native(options.usbIds);
     }
     // "trelvo-cli: <text>" on standard error.
     void Error(const std::string& text) const {

@@ -56,6 +56,22 @@ void AddGlobalOptions(CLI::App& app, GlobalOptions& options) {
            "Interface: numer na liście (0 = pierwszy) albo numer seryjny, jak pokazuje 'list'")
         ->type_name("SEL")
         ->group(group);
+    app.add_option_function<std::vector<std::string>>(
+           "--usb-id",
+           [&options](const std::vector<std::string>& texts) {
+               for (const std::string& text : texts) {
+                   const wusb::UsbIdList list = wusb::ParseUsbIds(text);
+                   if (list.ids.size() != 1 || !list.rejected.empty()) {
+                       throw CLI::ValidationError(
+                           "--usb-id", "oczekiwano VID:PID (szesnastkowo, np. 1209:57A1): " + text);
+                   }
+                   options.usbIds.push_back(list.ids.front());
+               }
+           },
+           "Interface bez zapowiedzi klasy, po identyfikatorach producenta i produktu "
+           "(można powtarzać; też zmienna TRELVO_USB_IDS)")
+        ->type_name("VID:PID")
+        ->group(group);
     app.add_flag("--sim", options.sim, "Wbudowany symulowany interface i czytnik zamiast USB")
         ->group(group);
     app.add_flag("--json", options.json,

@@ -4,8 +4,10 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "uwieg/session.h"
+#include "wusb/usb_ids.h"
 
 namespace CLI {
 class App;
@@ -18,6 +20,8 @@ struct GlobalOptions {
     bool sim = false;               // --sim
     bool json = false;              // --json
     std::string capture;            // --capture: the pcapng file to record the wire into
+    // --usb-id, any number of times: interfaces that announce no class, by their ids.
+    std::vector<wusb::UsbId> usbIds;
 };
 
 void AddGlobalOptions(CLI::App& app, GlobalOptions& options);

@@ -17,9 +17,9 @@ SystemPlatforms::SystemPlatforms(wusb::Clock& clock) : clock_(clock) {}
 
 SystemPlatforms::~SystemPlatforms() = default;
 
-wusb::Platform& SystemPlatforms::Native() {
+wusb::Platform& SystemPlatforms::Native(const std::vector<wusb::UsbId>& namedDevices) {
     if (!native_) {
-        native_ = wusb::MakeNativePlatform();
+        native_ = wusb::MakeNativePlatform(namedDevices);
     }
     return *native_;
 }

@@ -3,9 +3,11 @@
 #pragma once
 
 #include <memory>
+#include <vector>
 
 #include "wusb/clock.h"
 #include "wusb/platform.h"
+#include "wusb/usb_ids.h"
 
 #include <vector>
 
@@ -19,7 +21,8 @@ namespace cli {
 class Platforms {
   public:
     virtual ~Platforms() = default;
-    virtual wusb::Platform& Native() = 0;
+    // The machine's USB, taking also the devices named by these ids (made on the first call).
+    virtual wusb::Platform& Native(const std::vector<wusb::UsbId>& namedDevices) = 0;
     virtual wusb::Platform& Simulated() = 0;
 };
 
@@ -31,7 +34,7 @@ class SystemPlatforms final : public Platforms {
   public:
     explicit SystemPlatforms(wusb::Clock& clock);
     ~SystemPlatforms() override;
-    wusb::Platform& Native() override;
+    wusb::Platform& Native(const std::vector<wusb::UsbId>& namedDevices) override;
     wusb::Platform& Simulated() override;
 
   private:

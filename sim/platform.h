@@ -72,7 +72,9 @@ class SimPlatform final : public wusb::Platform {
                   std::uint32_t& transferred) override;
     bool WritePipe(wusb::Handle usb, std::uint8_t pipeId, const std::uint8_t* buffer,
                    std::uint32_t length, std::uint32_t& transferred) override;
-    bool LastOpenDeniedAccess() const override { return lastOpenDenied_; }
+    wusb::OpenRefusal LastOpenRefusal() const override {
+        return lastOpenDenied_ ? wusb::OpenRefusal::Permission : wusb::OpenRefusal::None;
+    }
 
   private:
     struct Slot {

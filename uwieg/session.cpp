@@ -40,6 +40,16 @@ bool LinkBySerial(wusb::WUsbDevTab& list, UWiegDev& dev, std::uint32_t serial) {
 
 }  // namespace
 
+std::string NoInterfaceMessage(wusb::OpenRefusal refusal) {
+    std::string text = kNoInterfaceText;
+    if (refusal == wusb::OpenRefusal::Permission) {
+        text += std::string("\n") + kPermissionHint;
+    } else if (refusal == wusb::OpenRefusal::InUse) {
+        text += std::string("\n") + kInUseHint;
+    }
+    return text;
+}
+
 std::string SerialNumberText(std::uint32_t serial) {
     char text[16];
     std::snprintf(text, sizeof text, "%08X", static_cast<unsigned>(serial));
@@ -50,7 +60,7 @@ bool OpenInterface(wusb::WUsbDevTab& list, UWiegDev& dev, Dialogs& dialogs,
                    const InterfaceChoice& choice) {
     const int count = list.Enumerate();
     if (count == 0) {
-        dialogs.ShowError(list.accessDenied() ? kNoAccessText : kNoInterfaceText);
+        dialogs.ShowError(NoInterfaceMessage(list.refusal()));
         return false;
     }
     if (choice.bySerial) {

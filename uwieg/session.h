@@ -16,9 +16,17 @@ inline constexpr wusb::Guid kInterfaceGuid{
     0x42CE4F4D, 0xADC2, 0x4F1C, {0x91, 0x10, 0x64, 0x97, 0x10, 0xD6, 0x59, 0x96}};
 
 inline constexpr const char* kNoInterfaceText = "Nie znaleziono interface'u USB-Wiegand.";
-// Shown instead when interfaces were present but none could be opened for want of permission.
-inline constexpr const char* kNoAccessText =
-    "Brak dostępu do interface'u USB-Wiegand (uprawnienia).";
+// Second lines under it, when a device that may be the interface could not be opened.
+inline constexpr const char* kPermissionHint =
+    "Wskazówka: urządzenie USB, które może nim być, jest niedostępne z braku uprawnień; "
+    "potrzebna jest reguła udev 70-trelvo.rules (zob. README), a po jej instalacji ponowne "
+    "podłączenie urządzenia.";
+inline constexpr const char* kInUseHint =
+    "Wskazówka: interface USB-Wiegand jest zajęty przez inny program; zamknij go i spróbuj "
+    "ponownie.";
+
+// The "no interface" message, with the hint for why the last enumeration skipped one.
+std::string NoInterfaceMessage(wusb::OpenRefusal refusal);
 
 // Which of the present interfaces to link: by its position in the device list, or by the
 // serial number the link reads from it. The window always takes the first.

@@ -32,7 +32,7 @@ WUsbDevTab::~WUsbDevTab() {
 
 int WUsbDevTab::Enumerate() {
     CloseAll();
-    accessDenied_ = false;
+    refusal_ = OpenRefusal::None;
     std::vector<InterfacePath> interfaces;
     if (!platform_.ListInterfaces(interfaceGuid_, interfaces)) {
         return 0;
@@ -46,9 +46,9 @@ int WUsbDevTab::Enumerate() {
         }
         const Handle file = platform_.OpenFile(found.path);
         if (file == kNoHandle) {
-            // Remembered so the user can be told to get access, not that nothing is there.
-            if (platform_.LastOpenDeniedAccess()) {
-                accessDenied_ = true;
+            // Remembered so the user can be told what to do, not only that nothing is there.
+            if (refusal_ == OpenRefusal::None) {
+                refusal_ = platform_.LastOpenRefusal();
             }
             continue;
         }
@@ -162,6 +162,11 @@ void WUsbDev::Link(WUsbDevTab& table, int index) {
     if (!haveOut) {
         Raise(7);
     }
+
+    // One stall from the device would otherwise leave a pipe unusable until it is re-plugged.
+    // A pipe that cannot be cleared is tried anyway: its transfers will tell.
+    platform.ClearHalt(usb, inPipe);
+    platform.ClearHalt(usb, outPipe);
 
     entry_ = &table.entry(index);
     SetInPipeTimeout(kLinkInTimeoutMs);

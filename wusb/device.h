@@ -40,15 +40,15 @@ class WUsbDevTab {
         return entries_.at(static_cast<std::size_t>(index));
     }
     Platform& platform() { return platform_; }
-    // True when the last Enumerate skipped an interface for want of permission.
-    bool accessDenied() const { return accessDenied_; }
+    // Why the last Enumerate skipped an interface, the first reason the user can act on.
+    OpenRefusal refusal() const { return refusal_; }
 
   private:
     Platform& platform_;
     const Guid interfaceGuid_;
     int count_ = 0;
     std::array<WUsbDevEntry, kMaxDevices> entries_{};
-    bool accessDenied_ = false;
+    OpenRefusal refusal_ = OpenRefusal::None;
 };
 
 class WUsbDev {

@@ -45,7 +45,10 @@ class ForwardingPlatform : public Platform {
                    std::uint32_t length, std::uint32_t& transferred) override {
         return inner_.WritePipe(usb, pipeId, buffer, length, transferred);
     }
-    bool LastOpenDeniedAccess() const override { return inner_.LastOpenDeniedAccess(); }
+    bool ClearHalt(Handle usb, std::uint8_t pipeId) override {
+        return inner_.ClearHalt(usb, pipeId);
+    }
+    OpenRefusal LastOpenRefusal() const override { return inner_.LastOpenRefusal(); }
 
   protected:
     Platform& inner() const { return inner_; }

@@ -43,12 +43,21 @@ struct PipeInfo {
     std::uint8_t interval = 0;
 };
 
+// Why an interface could not be opened, where the user can do something about it.
+enum class OpenRefusal {
+    None,
+    // The system does not let this user open the device.
+    Permission,
+    // Another program holds the interface.
+    InUse,
+};
+
 inline constexpr std::uint8_t kDeviceDescriptor = 1;
 inline constexpr std::uint8_t kStringDescriptor = 3;
 inline constexpr std::uint16_t kLanguageEnglishUs = 0x0409;
 
 class Platform {
-public:
+  public:
     virtual ~Platform() = default;
 
     // The present interfaces of a device-interface class, in a stable order.
@@ -80,9 +89,13 @@ public:
     virtual bool WritePipe(Handle usb, std::uint8_t pipeId, const std::uint8_t* buffer,
                            std::uint32_t length, std::uint32_t& transferred) = 0;
 
-    // True when the last OpenFile failed for want of permission (so the user can be told how
-    // to get access rather than that nothing is there).
-    virtual bool LastOpenDeniedAccess() const { return false; }
+    // Clears a halt (stall) of a pipe, on the device and in the host, so that transfers on it
+    // work again. False when that failed.
+    virtual bool ClearHalt(Handle /*usb*/, std::uint8_t /*pipeId*/) { return true; }
+
+    // Why the last OpenFile failed, when the user can act on it (so that the user learns what
+    // to do besides that no interface was found).
+    virtual OpenRefusal LastOpenRefusal() const { return OpenRefusal::None; }
 };
 
 }  // namespace wusb

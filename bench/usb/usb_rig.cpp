@@ -22,6 +22,15 @@ UsbRig::~UsbRig() {
     bus_.reset();
 }
 
+void UsbRig::ResetCounts() {
+    counting_->ResetCounts();
+    controlRequestsBefore_ = device_->controlRequests();
+}
+
+std::optional<std::uint64_t> UsbRig::controlRequests() const {
+    return static_cast<std::uint64_t>(device_->controlRequests() - controlRequestsBefore_);
+}
+
 void UsbRig::WithInterface(const std::function<void(sim::SimInterface&)>& change) {
     device_->WithFirmware([&](usbtest::Firmware&) { change(firmware_.sim); });
 }

@@ -22,7 +22,8 @@ class UsbRig final : public Rig {
     void WithInterface(const std::function<void(sim::SimInterface&)>& change) override;
     sim::TransferCounts counts() const override { return counting_->counts(); }
     double transferMs() const override { return counting_->transferMs(); }
-    void ResetCounts() override { counting_->ResetCounts(); }
+    void ResetCounts() override;
+    std::optional<std::uint64_t> controlRequests() const override;
     std::string name() const override { return "real libusb, emulated USB device (umockdev)"; }
 
   private:
@@ -32,6 +33,7 @@ class UsbRig final : public Rig {
     std::unique_ptr<usbtest::EmulatedDevice> device_;
     std::unique_ptr<wusb::libusb::LibusbPlatform> libusb_;
     std::unique_ptr<CountingPlatform> counting_;
+    int controlRequestsBefore_ = 0;
 };
 
 }  // namespace bench

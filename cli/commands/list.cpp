@@ -40,7 +40,7 @@ int RunList(const Context& context) {
         PrintJsonDocument(context, found);
     }
     if (count == 0) {
-        context.Error(list.accessDenied() ? uwieg::kNoAccessText : uwieg::kNoInterfaceText);
+        context.Error(uwieg::NoInterfaceMessage(list.refusal()));
         return kExitNoInterface;
     }
     return exitCode;

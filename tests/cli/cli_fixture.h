@@ -24,11 +24,15 @@ class TestPlatforms final : public cli::Platforms {
   public:
     TestPlatforms(wusb::Platform& nativePlatform, wusb::Platform& simulatedPlatform)
         : native(&nativePlatform), simulated(&simulatedPlatform) {}
-    wusb::Platform& Native() override { return *native; }
+    wusb::Platform& Native(const std::vector<wusb::UsbId>& namedDevices) override {
+        nativeNamedDevices = namedDevices;
+        return *native;
+    }
     wusb::Platform& Simulated() override { return *simulated; }
 
     wusb::Platform* native;
     wusb::Platform* simulated;
+    std::vector<wusb::UsbId> nativeNamedDevices;  // as the last Native call passed them
 };
 
 class ScriptedTerminal final : public cli::Terminal {

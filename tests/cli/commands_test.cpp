@@ -101,6 +101,19 @@ TEST_F(Commands, DeviceChoosesByIndexOrSerial) {
     EXPECT_EQ(Run({"--device", "0BADCAFE", "info"}).code, 2);
 }
 
+TEST_F(Commands, UsbIdsReachTheMachinesPlatformAndBadOnesAreUsageErrors) {
+    PlugUsb("0001A2F3");
+    const RunResult listed = Run({"--usb-id", "1209:57a1", "list", "--usb-id", "2A3B:C4D"});
+    EXPECT_EQ(listed.code, 0) << listed.err;
+    EXPECT_EQ(platforms.nativeNamedDevices,
+              (std::vector<wusb::UsbId>{{0x1209, 0x57A1}, {0x2A3B, 0x0C4D}}));
+    for (const char* wrong : {"1209", "1209:57A1,2A3B:C4D", "12345:1", "x:1"}) {
+        const RunResult r = Run({"--usb-id", wrong, "list"});
+        EXPECT_EQ(r.code, 1) << wrong;
+        EXPECT_NE(r.err.find("VID:PID"), std::string::npos) << r.err;
+    }
+}
+
 TEST_F(Commands, OutputSetsTheLinesAsTheTestTabDoes) {
     struct Case {
         const char* led;

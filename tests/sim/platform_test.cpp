@@ -211,9 +211,9 @@ TEST_F(SimPlatformTest, DeniedAccessIsReportedByTheLastOpen) {
     PlugNew();
     wusb::WUsbDevTab table(platform, kUsbWiegandClass);
     EXPECT_EQ(table.Enumerate(), 1);
-    EXPECT_TRUE(table.accessDenied());
+    EXPECT_EQ(table.refusal(), wusb::OpenRefusal::Permission);
     EXPECT_NE(platform.OpenFile("sim:1"), wusb::kNoHandle);
-    EXPECT_FALSE(platform.LastOpenDeniedAccess());
+    EXPECT_EQ(platform.LastOpenRefusal(), wusb::OpenRefusal::None);
 }
 
 }  // namespace

@@ -36,7 +36,7 @@ using nlohmann::json;
 class UsbOnly final : public cli::Platforms {
   public:
     explicit UsbOnly(wusb::Platform& usb) : usb_(usb) {}
-    wusb::Platform& Native() override { return usb_; }
+    wusb::Platform& Native(const std::vector<wusb::UsbId>&) override { return usb_; }
     wusb::Platform& Simulated() override { return usb_; }
 
   private:

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstring>
 #include <deque>
+#include <set>
 #include <stdexcept>
 
 #include "wusb/le_bytes.h"
@@ -71,7 +72,12 @@ struct EmulatedDevice::Connection {
     int signal = -1;  // our end of the node, a FIFO
     bool gone = false;
     std::deque<Urb> waitingIn;
+    // Requests a wedged device never answers: vendor requests, and OUT transfers once it has
+    // stopped taking data.
+    std::deque<Urb> unanswered;
+    bool holdsOut = false;
     std::deque<Urb> finished;
+    std::set<std::uint8_t> halted;
 
     // libusb waits for the node to become writable before it reaps. The FIFO is kept full
     // while nothing can be reaped so that the wait really blocks until a transfer finishes
@@ -107,33 +113,41 @@ struct EmulatedDevice::Connection {
     }
 
     void EndEverything(int status) {
-        while (!waitingIn.empty()) {
-            waitingIn.front().Finish(status, 0);
-            finished.push_back(waitingIn.front());
-            waitingIn.pop_front();
+        for (std::deque<Urb>* waiting : {&waitingIn, &unanswered}) {
+            while (!waiting->empty()) {
+                waiting->front().Finish(status, 0);
+                finished.push_back(waiting->front());
+                waiting->pop_front();
+            }
         }
     }
 
+    // Answers a control request at once, or keeps it waiting when the device ignores it.
     void Control(const Urb& urb) {
         const auto* setup = urb.buffer->data;
         const auto requestType = setup[0];
         const std::uint16_t wValue = wusb::ReadLe16(&setup[2]);
         const std::uint16_t wIndex = wusb::ReadLe16(&setup[4]);
         const std::size_t wLength = wusb::ReadLe16(&setup[6]);
-        ++device->controlRequests_;
+        device->controlLog_.push_back({requestType, setup[1], wValue, wIndex});
+        constexpr std::uint8_t kTypeMask = 0x60;
+        constexpr std::uint8_t kVendorType = 0x40;
+        if ((requestType & kTypeMask) == kVendorType && device->spec_.ignoresVendorRequests) {
+            unanswered.push_back(urb);
+            return;
+        }
         if ((requestType & 0x80) == 0) {
             urb.Finish(0, static_cast<int>(wLength));
-            return;
-        }
-        const auto answer = ControlAnswer(device->spec_, requestType, setup[1], wValue, wIndex);
-        if (!answer) {
+        } else if (const auto answer =
+                       ControlAnswer(device->spec_, requestType, setup[1], wValue, wIndex)) {
+            const auto room = static_cast<std::size_t>(urb.fields().buffer_length) - 8;
+            const std::size_t n = std::min({wLength, room, answer->size()});
+            std::memcpy(urb.buffer->data + 8, answer->data(), n);
+            urb.Finish(0, static_cast<int>(n));
+        } else {
             urb.Finish(-EPIPE, 0);
-            return;
         }
-        const auto room = static_cast<std::size_t>(urb.fields().buffer_length) - 8;
-        const std::size_t n = std::min({wLength, room, answer->size()});
-        std::memcpy(urb.buffer->data + 8, answer->data(), n);
-        urb.Finish(0, static_cast<int>(n));
+        finished.push_back(urb);
     }
 
     void Submit(UMockdevIoctlClient* client, UMockdevIoctlData* arg) {
@@ -161,10 +175,14 @@ struct EmulatedDevice::Connection {
         }
         if (isControl) {
             Control(urb);
+        } else if (halted.contains(fields.endpoint)) {
+            urb.Finish(-EPIPE, 0);
             finished.push_back(urb);
         } else if (fields.endpoint & 0x80) {
             ++device->inTransfers_;
             waitingIn.push_back(urb);
+        } else if (holdsOut) {
+            unanswered.push_back(urb);
         } else {
             const auto* bytes = urb.buffer ? urb.buffer->data : nullptr;
             device->firmware_.Out(Bytes(bytes, bytes + fields.buffer_length));
@@ -205,16 +223,33 @@ struct EmulatedDevice::Connection {
 
     void Discard(UMockdevIoctlClient* client, UMockdevIoctlData* arg) {
         const gulong address = *reinterpret_cast<gulong*>(arg->data);
-        for (auto it = waitingIn.begin(); it != waitingIn.end(); ++it) {
-            if (it->address == address) {
-                it->Finish(-ENOENT, 0);
-                finished.push_back(*it);
-                waitingIn.erase(it);
-                umockdev_ioctl_client_complete(client, 0, 0);
-                return;
+        for (std::deque<Urb>* waiting : {&waitingIn, &unanswered}) {
+            for (auto it = waiting->begin(); it != waiting->end(); ++it) {
+                if (it->address == address) {
+                    it->Finish(-ENOENT, 0);
+                    finished.push_back(*it);
+                    waiting->erase(it);
+                    umockdev_ioctl_client_complete(client, 0, 0);
+                    return;
+                }
             }
         }
         umockdev_ioctl_client_complete(client, -1, EINVAL);
+    }
+
+    void ClearHalt(UMockdevIoctlClient* client, UMockdevIoctlData* arg) {
+        UMockdevIoctlData* endpoint =
+            umockdev_ioctl_data_resolve(arg, 0, sizeof(unsigned), nullptr);
+        if (!endpoint) {
+            umockdev_ioctl_client_complete(client, -1, EFAULT);
+            return;
+        }
+        unsigned number = 0;
+        std::memcpy(&number, endpoint->data, sizeof number);
+        g_object_unref(endpoint);
+        halted.erase(static_cast<std::uint8_t>(number));
+        device->clearedHalts_.push_back(static_cast<std::uint8_t>(number));
+        umockdev_ioctl_client_complete(client, 0, 0);
     }
 
     // umockdev's worker thread calls this while the application's ioctl waits.
@@ -236,6 +271,8 @@ struct EmulatedDevice::Connection {
             Submit(client, arg);
         } else if (request == USBDEVFS_DISCARDURB) {
             Discard(client, arg);
+        } else if (request == USBDEVFS_CLEAR_HALT) {
+            ClearHalt(client, arg);
         } else if (request == USBDEVFS_GET_CAPABILITIES) {
             UMockdevIoctlData* caps = umockdev_ioctl_data_resolve(arg, 0, 4, nullptr);
             if (caps) {
@@ -259,9 +296,8 @@ struct EmulatedDevice::Connection {
             umockdev_ioctl_client_complete(client, -1, ENODATA);  // no kernel driver here
         } else if (request == USBDEVFS_CLAIMINTERFACE || request == USBDEVFS_RELEASEINTERFACE ||
                    request == USBDEVFS_SETINTERFACE || request == USBDEVFS_SETCONFIGURATION ||
-                   request == USBDEVFS_CLEAR_HALT || request == USBDEVFS_RESET ||
-                   request == USBDEVFS_RESETEP || request == USBDEVFS_DISCONNECT_CLAIM ||
-                   request == USBDEVFS_IOCTL) {
+                   request == USBDEVFS_RESET || request == USBDEVFS_RESETEP ||
+                   request == USBDEVFS_DISCONNECT_CLAIM || request == USBDEVFS_IOCTL) {
             umockdev_ioctl_client_complete(client, 0, 0);
         } else {
             umockdev_ioctl_client_complete(client, -1, ENOTTY);
@@ -283,6 +319,9 @@ EmulatedDevice::~EmulatedDevice() {
         umockdev_testbed_detach_ioctl(bus_.testbed(), c->devNode.c_str(), nullptr);
         g_object_unref(c->handler);
         for (const auto& urb : c->waitingIn) {
+            urb.Release();
+        }
+        for (const auto& urb : c->unanswered) {
             urb.Release();
         }
         for (const auto& urb : c->finished) {
@@ -333,6 +372,8 @@ void EmulatedDevice::Plug() {
         throw std::runtime_error("cannot make the device node " + nodeFile);
     c->signal = open(nodeFile.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
     c->UpdateSignal();
+    if (spec_.deniesOpen)
+        chmod(nodeFile.c_str(), 0);
 
     c->handler = umockdev_ioctl_base_new();
     g_signal_connect(c->handler, "handle-ioctl", G_CALLBACK(Connection::OnIoctl), c.get());
@@ -379,7 +420,29 @@ void EmulatedDevice::WithFirmware(const std::function<void(Firmware&)>& change) 
 
 int EmulatedDevice::controlRequests() const {
     std::lock_guard lock(mutex_);
-    return controlRequests_;
+    return static_cast<int>(controlLog_.size() + clearedHalts_.size());
+}
+
+std::vector<EmulatedDevice::ControlSetup> EmulatedDevice::controlLog() const {
+    std::lock_guard lock(mutex_);
+    return controlLog_;
+}
+
+void EmulatedDevice::Halt(std::uint8_t endpoint) {
+    std::lock_guard lock(mutex_);
+    if (!connections_.empty())
+        connections_.back()->halted.insert(endpoint);
+}
+
+void EmulatedDevice::StopTakingData() {
+    std::lock_guard lock(mutex_);
+    if (!connections_.empty())
+        connections_.back()->holdsOut = true;
+}
+
+std::vector<std::uint8_t> EmulatedDevice::clearedHalts() const {
+    std::lock_guard lock(mutex_);
+    return clearedHalts_;
 }
 
 int EmulatedDevice::inTransfers() const {

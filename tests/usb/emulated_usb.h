@@ -68,8 +68,23 @@ class EmulatedDevice {
     // waiting IN transfer the change made an answer for.
     void WithFirmware(const std::function<void(Firmware&)>& change);
 
-    // Requests seen, for tests that check the device was left alone.
+    // OUT transfers from now on are never taken (nor stalled): a device that hangs.
+    void StopTakingData();
+    // Stalls the pipe of `endpoint` until the host clears the halt.
+    void Halt(std::uint8_t endpoint);
+    // Halts cleared by the host, in order.
+    std::vector<std::uint8_t> clearedHalts() const;
+
+    struct ControlSetup {
+        std::uint8_t requestType = 0;
+        std::uint8_t request = 0;
+        std::uint16_t value = 0;
+        std::uint16_t index = 0;
+    };
+    // Control requests seen, for tests that check the device was left alone. Clearing a halt
+    // counts too: the kernel sends the device a CLEAR_FEATURE request for it.
     int controlRequests() const;
+    std::vector<ControlSetup> controlLog() const;
     // Empty IN polls libusb made (REAPURBNDELAY answered "nothing yet").
     int emptyReaps() const;
     // Bulk IN transfers the host started.
@@ -87,7 +102,8 @@ class EmulatedDevice {
     // Takes a device that vanished while serving a request off the bus; the request's own
     // thread must not wait for that.
     std::thread remover_;
-    int controlRequests_ = 0;
+    std::vector<ControlSetup> controlLog_;
+    std::vector<std::uint8_t> clearedHalts_;
     int emptyReaps_ = 0;
     int inTransfers_ = 0;
 };

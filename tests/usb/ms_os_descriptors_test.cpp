@@ -105,6 +105,31 @@ Bytes FunctionSubset(std::uint8_t firstInterface, const Bytes& body) {
     return f;
 }
 
+Bytes ConfigurationSubset(std::uint8_t index, const Bytes& body) {
+    Bytes c;
+    Put16(c, 8);
+    Put16(c, 1);
+    c.push_back(index);
+    c.push_back(0);
+    Put16(c, 8 + body.size());
+    Append(c, body);
+    return c;
+}
+
+// A platform capability with one descriptor-set record per (Windows version, vendor code).
+Bytes PlatformFor(const std::vector<std::pair<std::uint32_t, std::uint8_t>>& records) {
+    Bytes c{0, 0x10, 5, 0};
+    Append(c, kMsOs20Uuid);
+    for (const auto& [version, vendorCode] : records) {
+        Put32(c, version);
+        Put16(c, 0x40);
+        c.push_back(vendorCode);
+        c.push_back(0);
+    }
+    c[0] = static_cast<std::uint8_t>(c.size());
+    return c;
+}
+
 Bytes Set(const Bytes& body) {
     Bytes s;
     Put16(s, 10);
@@ -161,6 +186,45 @@ TEST(MsOs20Set, NamesTheInterfaceTheGuidIsGivenFor) {
     EXPECT_EQ(MsOs20InterfaceFor(Set(single), kClass), 0);
     const Bytes unterminated = Property(7, "DeviceInterfaceGUIDs", Utf16(kClassText));
     EXPECT_EQ(MsOs20InterfaceFor(Set(unterminated), kClass), 0);
+}
+
+TEST(MsOs20Capability, TakesTheRecordForTheNewestWindowsVersion) {
+    const auto newestLast = FindMsOs20Capability(
+        Bos({PlatformFor({{0x06030000, 0x21}, {0x0A000000, 0x22}, {0x06020000, 0x23}})}));
+    ASSERT_TRUE(newestLast);
+    EXPECT_EQ(newestLast->vendorCode, 0x22);
+    const auto newestFirst =
+        FindMsOs20Capability(Bos({PlatformFor({{0x0A000000, 0x31}, {0x06030000, 0x32}})}));
+    ASSERT_TRUE(newestFirst);
+    EXPECT_EQ(newestFirst->vendorCode, 0x31);
+}
+
+TEST(MsOs20Set, OnlyTheActiveConfigurationsSubsetCountsAndFunctionsNameTheirFirstInterface) {
+    const wusb::libusb::MsOs20Scope second{1, 0};
+    const Bytes twoConfigurations =
+        Set(Joined(ConfigurationSubset(0, FunctionSubset(2, kGoodProperty)),
+                   ConfigurationSubset(1, FunctionSubset(3, kGoodProperty))));
+    EXPECT_EQ(MsOs20InterfaceFor(twoConfigurations, kClass), 2);
+    EXPECT_EQ(MsOs20InterfaceFor(twoConfigurations, kClass, second), 3);
+    // The index is what counts: a subset written with the configuration value 1 is not the
+    // first configuration's.
+    const Bytes onlyValueOne = Set(ConfigurationSubset(1, FunctionSubset(1, kGoodProperty)));
+    EXPECT_FALSE(MsOs20InterfaceFor(onlyValueOne, kClass));
+    // After its subset has ended, a property is the device's again.
+    const Bytes afterSubset = Set(Joined(ConfigurationSubset(1, {}), kGoodProperty));
+    EXPECT_EQ(MsOs20InterfaceFor(afterSubset, kClass), 0);
+}
+
+TEST(MsOs20Set, ACompositeDeviceNeverTakesADeviceLevelPropertyForAnInterface) {
+    const wusb::libusb::MsOs20Scope composite{0, std::nullopt};
+    EXPECT_FALSE(MsOs20InterfaceFor(Set(kGoodProperty), kClass, composite));
+    EXPECT_FALSE(MsOs20InterfaceFor(Set(ConfigurationSubset(0, kGoodProperty)), kClass, composite))
+        << "a configuration's own property is no function's either";
+    EXPECT_EQ(MsOs20InterfaceFor(Set(ConfigurationSubset(0, FunctionSubset(1, kGoodProperty))),
+                                 kClass, composite),
+              1);
+    // A single-function device is its interface, whatever its number.
+    EXPECT_EQ(MsOs20InterfaceFor(Set(kGoodProperty), kClass, {0, 4}), 4);
 }
 
 TEST(MsOs20Set, IgnoresOtherPropertiesAndMalformedOnes) {

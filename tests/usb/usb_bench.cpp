@@ -45,6 +45,14 @@ EmulatedDevice& UsbBench::AddDevice(const std::string& port, const DeviceSpec& s
     return *devices_.back();
 }
 
+void UsbBench::RestartOnEmptyBus() {
+    platform_.reset();
+    devices_.clear();
+    // One testbed at a time: the old one goes before the new one is made.
+    bus_.reset();
+    bus_ = std::make_unique<EmulatedBus>();
+}
+
 wusb::libusb::LibusbPlatform& UsbBench::platform() {
     if (!platform_)
         platform_ = std::make_unique<wusb::libusb::LibusbPlatform>();

@@ -42,6 +42,8 @@ class UsbBench : public testing::Test {
     wusb::libusb::LibusbPlatform& platform();
     // Drops the platform (and so its libusb context) before the bus goes.
     void ResetPlatform() { platform_.reset(); }
+    // Unplugs everything for good: the next devices and platform start on an empty bus.
+    void RestartOnEmptyBus();
 
     std::unique_ptr<EmulatedBus> bus_;
     std::vector<std::unique_ptr<EmulatedDevice>> devices_;

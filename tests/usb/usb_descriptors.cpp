@@ -43,8 +43,15 @@ Bytes DeviceDescriptor(const DeviceSpec& spec) {
 }
 
 Bytes ConfigDescriptor(const DeviceSpec& spec) {
-    Bytes d{9, kConfigType, 0, 0, 1, 1, 0, 0x80, 50};
-    d.insert(d.end(), {9, 4, 0, 0, 2, spec.interfaceClass, 0, 0, 0});
+    const std::uint8_t interfaces = spec.composite ? 2 : 1;
+    Bytes d{9, kConfigType, 0, 0, interfaces, 1, 0, 0x80, 50};
+    if (spec.composite) {
+        constexpr std::uint8_t kHidClass = 0x03;
+        d.insert(d.end(), {9, 4, 0, 0, 1, kHidClass, 0, 0, 0});
+        d.insert(d.end(), {9, 0x21, 0x11, 0x01, 0, 1, 0x22, 20, 0});
+        d.insert(d.end(), {7, 5, kHidEndpoint, 3, 8, 0, 10});
+    }
+    d.insert(d.end(), {9, 4, WiegandInterface(spec), 0, 2, spec.interfaceClass, 0, 0, 0});
     d.insert(d.end(), {7, 5, kInEndpoint, 2, 64, 0, 0});
     d.insert(d.end(), {7, 5, kOutEndpoint, 2, 64, 0, 0});
     d[2] = static_cast<std::uint8_t>(d.size());
@@ -55,6 +62,30 @@ Bytes StringDescriptor(const Bytes& utf16) {
     Bytes d{static_cast<std::uint8_t>(utf16.size() + 2), wusb::kStringDescriptor};
     d.insert(d.end(), utf16.begin(), utf16.end());
     return d;
+}
+
+// The registry property, in a function subset for the interface on a composite device (which
+// firmware puts inside the subset of configuration index 0).
+Bytes MsOs20Body(const DeviceSpec& spec, const Bytes& compatibleId, const Bytes& property) {
+    Bytes body = compatibleId;
+    body.insert(body.end(), property.begin(), property.end());
+    if (!spec.composite)
+        return body;
+    Bytes function;
+    Put16(function, 8);
+    Put16(function, 2);  // function subset
+    function.push_back(WiegandInterface(spec));
+    function.push_back(0);
+    Put16(function, static_cast<std::uint32_t>(8 + body.size()));
+    function.insert(function.end(), body.begin(), body.end());
+    Bytes configuration;
+    Put16(configuration, 8);
+    Put16(configuration, 1);  // configuration subset
+    configuration.push_back(0);
+    configuration.push_back(0);
+    Put16(configuration, static_cast<std::uint32_t>(8 + function.size()));
+    configuration.insert(configuration.end(), function.begin(), function.end());
+    return configuration;
 }
 
 Bytes MsOs20Set(const DeviceSpec& spec) {
@@ -78,13 +109,13 @@ Bytes MsOs20Set(const DeviceSpec& spec) {
     }
     compatibleId.resize(20, 0);
 
+    const Bytes body = MsOs20Body(spec, compatibleId, property);
     Bytes set;
     Put16(set, 10);
     Put16(set, 0);  // set header
     Put32(set, 0x06030000);
-    Put16(set, static_cast<std::uint32_t>(10 + compatibleId.size() + property.size()));
-    set.insert(set.end(), compatibleId.begin(), compatibleId.end());
-    set.insert(set.end(), property.begin(), property.end());
+    Put16(set, static_cast<std::uint32_t>(10 + body.size()));
+    set.insert(set.end(), body.begin(), body.end());
     return set;
 }
 
@@ -161,6 +192,10 @@ std::optional<Bytes> StandardDescriptor(const DeviceSpec& spec, std::uint8_t typ
 
 }  // namespace
 
+std::uint8_t WiegandInterface(const DeviceSpec& spec) {
+    return spec.composite ? 1 : 0;
+}
+
 Bytes SysfsDescriptors(const DeviceSpec& spec) {
     Bytes all = DeviceDescriptor(spec);
     const Bytes config = ConfigDescriptor(spec);
@@ -178,7 +213,8 @@ std::optional<Bytes> ControlAnswer(const DeviceSpec& spec, std::uint8_t requestT
         return std::nullopt;
     if (spec.announce == Announce::MsOs20 && requestType == 0xC0 && index == 7)
         return MsOs20Set(spec);
-    if (spec.announce == Announce::MsOs10 && index == 5)
+    // Interface in the low byte, page 0 in the high one, as device firmware checks it.
+    if (spec.announce == Announce::MsOs10 && index == 5 && value == WiegandInterface(spec))
         return MsOs10Properties(spec);
     return std::nullopt;
 }

@@ -1,5 +1,6 @@
 // The descriptors of an emulated USB-Wiegand interface, built byte by byte as a device sends
-// them, with the interface class announced the MS OS 2.0 way, the MS OS 1.0 way, or not at all.
+// them, with the interface class announced the MS OS 2.0 way, the MS OS 1.0 way, or not at all;
+// alone, or as the second function of a composite device behind another-class interface.
 #pragma once
 
 #include <cstdint>
@@ -20,10 +21,20 @@ struct DeviceSpec {
     Announce announce = Announce::MsOs20;
     std::string interfaceGuid = "{42CE4F4D-ADC2-4F1C-9110-649710D65996}";
     std::uint8_t interfaceClass = 0xFF;
+    // Interface 0 is then a HID function with one interrupt pipe, the USB-Wiegand interface 1.
+    bool composite = false;
+    // Vendor requests are never answered (neither data nor stall): a wedged device.
+    bool ignoresVendorRequests = false;
+    // The device node refuses to be opened: the user has no permission for it.
+    bool deniesOpen = false;
 };
+
+// The USB-Wiegand interface's number on the device.
+std::uint8_t WiegandInterface(const DeviceSpec& spec);
 
 inline constexpr std::uint8_t kInEndpoint = 0x81;
 inline constexpr std::uint8_t kOutEndpoint = 0x02;
+inline constexpr std::uint8_t kHidEndpoint = 0x83;
 inline constexpr std::uint8_t kVendorCode = 0x21;
 inline constexpr std::uint8_t kSerialIndex = 3;
 

@@ -25,7 +25,7 @@ bool FakeUsb::ListInterfaces(const wusb::Guid&, std::vector<wusb::InterfacePath>
 }
 
 wusb::Handle FakeUsb::OpenFile(const std::string&) {
-    return denyAccess ? wusb::kNoHandle : 10;
+    return refuseOpen != wusb::OpenRefusal::None ? wusb::kNoHandle : 10;
 }
 
 bool FakeUsb::GetDescriptor(wusb::Handle, std::uint8_t type, std::uint8_t, std::uint16_t,

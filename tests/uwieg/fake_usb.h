@@ -23,7 +23,8 @@ Bytes Frame(std::uint8_t command, const Bytes& payload);
 class FakeUsb final : public wusb::Platform {
   public:
     bool present = true;
-    bool denyAccess = false;              // the interface is listed but cannot be opened
+    // The interface is listed but cannot be opened, for this reason, unless None.
+    wusb::OpenRefusal refuseOpen = wusb::OpenRefusal::None;
     bool failSetTimeout = false;          // SetPipeTimeout fails from now on
     std::vector<Bytes> written;           // every OUT transfer
     std::deque<Bytes> in;                 // IN transfers waiting; empty means the read times out
@@ -50,7 +51,7 @@ class FakeUsb final : public wusb::Platform {
                   std::uint32_t& transferred) override;
     bool WritePipe(wusb::Handle, std::uint8_t pipeId, const std::uint8_t* buffer,
                    std::uint32_t length, std::uint32_t& transferred) override;
-    bool LastOpenDeniedAccess() const override { return denyAccess; }
+    wusb::OpenRefusal LastOpenRefusal() const override { return refuseOpen; }
 
     // Answers every interface command with status 0 and every tunnelled reader command with
     // `tunnelAnswer` (leading byte included); nothing when it is unset.

@@ -34,15 +34,21 @@ TEST(OpenInterface, NoInterfaceShowsTheErrorAndLinksNothing) {
     EXPECT_FALSE(dev.IsLinked());
 }
 
-TEST(OpenInterface, InterfaceWithoutPermissionSaysSo) {
-    FakeUsb usb;
-    usb.denyAccess = true;
-    wusb::FakeClock clock;
-    wusb::WUsbDevTab table{usb, uwieg::kInterfaceGuid};
-    uwieg::UWiegDev dev{clock};
-    RecordingDialogs dialogs;
-    EXPECT_FALSE(uwieg::OpenInterface(table, dev, dialogs));
-    EXPECT_EQ(dialogs.errors, std::vector<std::string>{uwieg::kNoAccessText});
+TEST(OpenInterface, AnUnopenableInterfaceAddsItsHintUnderTheMessage) {
+    const std::string kMessage = uwieg::kNoInterfaceText;
+    for (const auto& [refusal, hint] :
+         {std::pair{wusb::OpenRefusal::Permission, uwieg::kPermissionHint},
+          std::pair{wusb::OpenRefusal::InUse, uwieg::kInUseHint}}) {
+        FakeUsb usb;
+        usb.refuseOpen = refusal;
+        wusb::FakeClock clock;
+        wusb::WUsbDevTab table{usb, uwieg::kInterfaceGuid};
+        uwieg::UWiegDev dev{clock};
+        RecordingDialogs dialogs;
+        EXPECT_FALSE(uwieg::OpenInterface(table, dev, dialogs));
+        EXPECT_EQ(dialogs.errors, std::vector<std::string>{kMessage + "\n" + hint});
+        EXPECT_FALSE(dev.IsLinked());
+    }
 }
 
 TEST(OpenInterface, LinksTheFirstInterfaceEveryTime) {

@@ -68,6 +68,20 @@ TEST_F(WindowsDeviceTableTest, SkipsWhatCannotBeOpenedAndClosesWinUsbBeforeTheFi
                                         "initialize 4", "free 1", "close 1", "free 4", "close 4"}));
 }
 
+TEST_F(WindowsDeviceTableTest, AnInterfaceHeldByAnotherProgramIsReportedAsInUse) {
+    FakeWinUsbDevice held = Interface("a");
+    held.openFails = true;
+    held.openError = ERROR_ACCESS_DENIED;
+    FakeWinUsbDevice gone = Interface("b");
+    gone.openFails = true;
+    Present({gone, held});
+    EXPECT_EQ(table.Enumerate(), 0);
+    EXPECT_EQ(table.refusal(), OpenRefusal::InUse);
+    Present({gone});
+    EXPECT_EQ(table.Enumerate(), 0);
+    EXPECT_EQ(table.refusal(), OpenRefusal::None);
+}
+
 TEST_F(WindowsDeviceTableTest, LinkFindsThePipesAndSetsTheInTimeOut) {
     Present({Interface("a")});
     ASSERT_EQ(table.Enumerate(), 1);
@@ -87,9 +101,15 @@ TEST_F(WindowsDeviceTableTest, LinkFindsThePipesAndSetsTheInTimeOut) {
     EXPECT_EQ(fake.getDescriptorIndexes, (std::vector<std::uint8_t>{0, 3}));
     EXPECT_EQ(fake.getDescriptorLanguages, (std::vector<USHORT>{0x0409, 0x0409}));
 
+    // A stall left from before is cleared on both pipes.
+    EXPECT_EQ(fake.resetPipes, (std::vector<UCHAR>{0x81, 0x02}));
+
     const std::uint8_t frame[] = {6, 0, 'O', 1, 0x12, 0x34};
     EXPECT_TRUE(dev.WriteRaw(sizeof frame, frame));
     EXPECT_EQ(fake.writePipeId, 0x02);
+    // The OUT pipe got a time-out before its first write; the IN pipe keeps Link's.
+    EXPECT_EQ(fake.timeoutPolicies,
+              (std::vector<std::pair<UCHAR, ULONG>>{{0x81, 200}, {0x02, 5000}}));
     fake.toRead = {6, 0, 0xCF, 0, 0x55, 0x66};
     std::uint8_t in[1032];
     EXPECT_EQ(dev.ReadRaw(sizeof in, in), 6u);
@@ -123,7 +143,7 @@ TEST(WindowsSystemTest, AMissingDevicePathDoesNotOpen) {
     EXPECT_EQ(native->OpenFile("\\\\?\\usb#vid_0000&pid_0000#none#{8a1c2e44-1b2d-4c3e-9f80-"
                                "716253443526}"),
               kNoHandle);
-    EXPECT_FALSE(native->LastOpenDeniedAccess());
+    EXPECT_EQ(native->LastOpenRefusal(), OpenRefusal::None);
 }
 
 // Wine's WinUSB functions are stubs that abort the process, so only the file calls run here.

@@ -214,7 +214,7 @@ BOOL WINAPI QueryPipe(WINUSB_INTERFACE_HANDLE usb, UCHAR alternate, UCHAR index,
 
 BOOL WINAPI SetPipePolicy(WINUSB_INTERFACE_HANDLE usb, UCHAR pipe, ULONG policy, ULONG length,
                           PVOID value) {
-    if (DeviceOf(usb, kUsbBase) == nullptr) {
+    if (DeviceOf(usb, kUsbBase) == nullptr || state->policyFails) {
         return Fail(ERROR_INVALID_HANDLE);
     }
     state->policyPipe = pipe;
@@ -225,6 +225,17 @@ BOOL WINAPI SetPipePolicy(WINUSB_INTERFACE_HANDLE usb, UCHAR pipe, ULONG policy,
     if (length == sizeof(ULONG)) {
         std::memcpy(&state->policyValue, value, sizeof(ULONG));
     }
+    if (policy == PIPE_TRANSFER_TIMEOUT) {
+        state->timeoutPolicies.emplace_back(pipe, state->policyValue);
+    }
+    return TRUE;
+}
+
+BOOL WINAPI ResetPipe(WINUSB_INTERFACE_HANDLE usb, UCHAR pipe) {
+    if (DeviceOf(usb, kUsbBase) == nullptr || state->resetFails) {
+        return Fail(ERROR_GEN_FAILURE);
+    }
+    state->resetPipes.push_back(pipe);
     return TRUE;
 }
 
@@ -282,6 +293,7 @@ WinApi FakeWinApi() {
     api.winUsbQueryInterfaceSettings = &QueryInterfaceSettings;
     api.winUsbQueryPipe = &QueryPipe;
     api.winUsbSetPipePolicy = &SetPipePolicy;
+    api.winUsbResetPipe = &ResetPipe;
     api.winUsbReadPipe = &ReadPipe;
     api.winUsbWritePipe = &WritePipe;
     return api;

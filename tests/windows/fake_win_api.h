@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "wusb/platform/windows/win_api.h"
@@ -60,6 +61,10 @@ struct FakeWinState {
     std::vector<UCHAR> queriedAlternateSettings;
     ULONG policyType = 0, policyLength = 0, policyValue = 0;
     UCHAR policyPipe = 0;
+    std::vector<std::pair<UCHAR, ULONG>> timeoutPolicies;  // every time-out set: pipe, value
+    bool policyFails = false;
+    std::vector<UCHAR> resetPipes;
+    bool resetFails = false;
     bool transferOverlappedPassed = false;
     UCHAR readPipeId = 0, writePipeId = 0;
     ULONG readLength = 0, writeLength = 0;

@@ -142,21 +142,24 @@ TEST_F(WinUsbPlatformTest, OpensThePathForOverlappedReadWriteSharedAccess) {
     EXPECT_EQ(fake.creation, 3u);
     EXPECT_EQ(fake.flagsAndAttributes, 0x40000080u);
     EXPECT_FALSE(fake.templatePassed);
-    EXPECT_FALSE(platform.LastOpenDeniedAccess());
+    EXPECT_EQ(platform.LastOpenRefusal(), OpenRefusal::None);
 }
 
-TEST_F(WinUsbPlatformTest, AFailedOpenIsNoHandleAndTellsWhetherAccessWasDenied) {
+TEST_F(WinUsbPlatformTest, AFailedOpenIsNoHandleAndTellsWhetherAnotherProgramHoldsIt) {
     fake.devices = {
         FakeWinUsbDevice{.path = "busy", .openFails = true, .openError = ERROR_ACCESS_DENIED},
+        FakeWinUsbDevice{.path = "shared", .openFails = true, .openError = ERROR_SHARING_VIOLATION},
         FakeWinUsbDevice{.path = "free"}};
     EXPECT_EQ(platform.OpenFile("busy"), kNoHandle);
-    EXPECT_TRUE(platform.LastOpenDeniedAccess());
+    EXPECT_EQ(platform.LastOpenRefusal(), OpenRefusal::InUse);
+    EXPECT_EQ(platform.OpenFile("shared"), kNoHandle);
+    EXPECT_EQ(platform.LastOpenRefusal(), OpenRefusal::InUse);
 
     EXPECT_NE(platform.OpenFile("free"), kNoHandle);
-    EXPECT_FALSE(platform.LastOpenDeniedAccess());
+    EXPECT_EQ(platform.LastOpenRefusal(), OpenRefusal::None);
 
     EXPECT_EQ(platform.OpenFile("gone"), kNoHandle);
-    EXPECT_FALSE(platform.LastOpenDeniedAccess());
+    EXPECT_EQ(platform.LastOpenRefusal(), OpenRefusal::None);
 }
 
 TEST_F(WinUsbPlatformTest, HandlesPassThroughUnchanged) {
@@ -260,6 +263,45 @@ TEST_F(WinUsbPlatformTest, TransfersAreSynchronousAndReportTheBytesMoved) {
     EXPECT_EQ(fake.writePipeId, 0x02);
     EXPECT_EQ(fake.writeLength, 6u);
     EXPECT_FALSE(fake.transferOverlappedPassed);
+}
+
+TEST_F(WinUsbPlatformTest, AWriteNeverWaitsForEverOnAPipeWithoutATimeOut) {
+    fake.devices = {FakeWinUsbDevice{.path = "a"}, FakeWinUsbDevice{.path = "b"}};
+    const Handle usb = AsHandle(FakeUsbHandle(1));
+    const std::uint8_t out[] = {6, 0, 'O', 1, 0xAA, 0xBB};
+    std::uint32_t transferred = 0;
+    using Policies = std::vector<std::pair<UCHAR, ULONG>>;
+
+    // WinUSB's default waits for ever: the first write sets 5 s, later ones leave it.
+    ASSERT_TRUE(platform.WritePipe(usb, 0x02, out, sizeof out, transferred));
+    ASSERT_TRUE(platform.WritePipe(usb, 0x02, out, sizeof out, transferred));
+    EXPECT_EQ(fake.timeoutPolicies, (Policies{{0x02, 5000}}));
+    // A time-out the caller chose is kept.
+    ASSERT_TRUE(platform.SetPipeTimeout(usb, 0x03, 700));
+    ASSERT_TRUE(platform.WritePipe(usb, 0x03, out, sizeof out, transferred));
+    EXPECT_EQ(fake.timeoutPolicies, (Policies{{0x02, 5000}, {0x03, 700}}));
+
+    // A new USB handle for the same device starts without: freed handles' pipes are forgotten.
+    platform.FreeUsb(usb);
+    ASSERT_TRUE(platform.WritePipe(usb, 0x02, out, sizeof out, transferred));
+    EXPECT_EQ(fake.timeoutPolicies.size(), 3u);
+    // One that cannot be set does not stop the write and is tried again the next time.
+    fake.policyFails = true;
+    const Handle other = AsHandle(FakeUsbHandle(2));
+    EXPECT_TRUE(platform.WritePipe(other, 0x02, out, sizeof out, transferred));
+    fake.policyFails = false;
+    EXPECT_TRUE(platform.WritePipe(other, 0x02, out, sizeof out, transferred));
+    EXPECT_EQ(fake.timeoutPolicies.back(), (std::pair<UCHAR, ULONG>{0x02, 5000}));
+    EXPECT_EQ(fake.timeoutPolicies.size(), 4u);
+}
+
+TEST_F(WinUsbPlatformTest, ClearingAHaltResetsThatPipe) {
+    fake.devices = {FakeWinUsbDevice{.path = "a"}};
+    EXPECT_TRUE(platform.ClearHalt(AsHandle(FakeUsbHandle(1)), 0x81));
+    EXPECT_TRUE(platform.ClearHalt(AsHandle(FakeUsbHandle(1)), 0x02));
+    EXPECT_EQ(fake.resetPipes, (std::vector<UCHAR>{0x81, 0x02}));
+    fake.resetFails = true;
+    EXPECT_FALSE(platform.ClearHalt(AsHandle(FakeUsbHandle(1)), 0x81));
 }
 
 }  // namespace

@@ -73,19 +73,23 @@ TEST_F(DeviceTable, UnopenableInterfacesAreSkippedAndLaterOnesMoveUp) {
     // The file opened for the device that could not be initialised was closed again.
     EXPECT_EQ(platform.openFiles(), 2);
     EXPECT_EQ(platform.openUsb(), 2);
-    EXPECT_FALSE(table.accessDenied());
+    EXPECT_EQ(table.refusal(), wusb::OpenRefusal::None);
 }
 
-TEST_F(DeviceTable, SkippedForWantOfPermissionIsReported) {
-    platform.AddDevice().openDenied = true;
+TEST_F(DeviceTable, TheFirstRefusalOfAnEnumerationIsReported) {
+    platform.AddDevice().openFails = true;
+    platform.AddDevice().openRefused = wusb::OpenRefusal::Permission;
+    platform.AddDevice().openRefused = wusb::OpenRefusal::InUse;
     platform.AddDevice();
     EXPECT_EQ(table.Enumerate(), 1);
-    EXPECT_TRUE(table.accessDenied());
-    // A later enumeration without the refused device clears it.
-    platform.device(0).openDenied = false;
-    platform.device(0).openFails = true;
-    EXPECT_EQ(table.Enumerate(), 1);
-    EXPECT_FALSE(table.accessDenied());
+    EXPECT_EQ(table.refusal(), wusb::OpenRefusal::Permission)
+        << "a plain failure before it and another refusal after it do not hide it";
+    // A later enumeration without the refused devices clears it.
+    platform.device(1).openRefused = wusb::OpenRefusal::None;
+    platform.device(1).openFails = true;
+    platform.device(2).openRefused = wusb::OpenRefusal::None;
+    EXPECT_EQ(table.Enumerate(), 2);
+    EXPECT_EQ(table.refusal(), wusb::OpenRefusal::None);
 }
 
 TEST_F(DeviceTable, FailedListingGivesNothing) {

@@ -155,6 +155,21 @@ TEST_F(Link, PipeSetsThatAreNotOneInOneOut) {
         EXPECT_EQ(LinkCode(), c.code) << c.pipes.size();
         EXPECT_FALSE(dev.IsLinked());
     }
+    EXPECT_TRUE(Only().clearedHalts.empty()) << "no pipe is touched before the set is valid";
+}
+
+TEST_F(Link, ClearsAHaltOnBothPipesAndGoesOnWhenThatFails) {
+    ScriptDevice& d = Only();
+    d.pipes = {{PipeType::Bulk, 0x02, 64, 0}, {PipeType::Bulk, 0x81, 64, 0}};
+    ASSERT_EQ(LinkCode(), -1);
+    EXPECT_EQ(d.clearedHalts, (std::vector<std::uint8_t>{0x81, 0x02}));
+    // Each Link clears again: a stall may have come since.
+    ASSERT_EQ(LinkCode(), -1);
+    EXPECT_EQ(d.clearedHalts.size(), 4u);
+
+    d.clearHaltFails = true;
+    EXPECT_EQ(LinkCode(), -1);
+    EXPECT_TRUE(dev.IsLinked());
 }
 
 TEST_F(Link, FailedLinkUnlinksAPreviouslyLinkedObject) {

@@ -50,14 +50,14 @@ bool ScriptPlatform::ListInterfaces(const Guid& interfaceClass, std::vector<Inte
 }
 
 Handle ScriptPlatform::OpenFile(const std::string& path) {
-    lastOpenDenied_ = false;
+    lastRefusal_ = OpenRefusal::None;
     for (std::size_t i = 0; i < devices_.size(); ++i) {
         ScriptDevice& d = devices_[i];
         if (d.path != path || d.unplugged) {
             continue;
         }
-        if (d.openDenied) {
-            lastOpenDenied_ = true;
+        if (d.openRefused != OpenRefusal::None) {
+            lastRefusal_ = d.openRefused;
             return kNoHandle;
         }
         if (d.openFails) {
@@ -171,6 +171,15 @@ bool ScriptPlatform::SetPipeTimeout(Handle usb, std::uint8_t pipeId, std::uint32
         return false;
     }
     d->timeouts.emplace_back(pipeId, milliseconds);
+    return true;
+}
+
+bool ScriptPlatform::ClearHalt(Handle usb, std::uint8_t pipeId) {
+    ScriptDevice* d = Live(usb);
+    if (d == nullptr || d->unplugged || d->clearHaltFails) {
+        return false;
+    }
+    d->clearedHalts.push_back(pipeId);
     return true;
 }
 

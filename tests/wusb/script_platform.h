@@ -25,13 +25,14 @@ struct ScriptDevice {
     std::uint32_t devInst = 0;
 
     bool openFails = false;
-    bool openDenied = false;  // fails for want of permission
+    OpenRefusal openRefused = OpenRefusal::None;  // fails for this reason unless None
     bool initializeFails = false;
     bool deviceDescriptorFails = false;
     bool stringDescriptorFails = false;
     bool settingsFail = false;
     int pipeQueryFailsAt = -1;  // pipe index whose query fails, -1 for none
     bool timeoutFails = false;
+    bool clearHaltFails = false;
     bool writeFails = false;
     std::optional<std::uint32_t> writeLimit;  // short writes: at most this many bytes go
     bool unplugged = false;                   // every transfer and query fails
@@ -62,6 +63,7 @@ struct ScriptDevice {
     std::vector<std::uint8_t> readPipes;
     std::vector<std::uint32_t> readLengths;
     std::vector<std::pair<std::uint8_t, std::uint32_t>> timeouts;  // pipe, milliseconds
+    std::vector<std::uint8_t> clearedHalts;                        // pipes, in order
     struct DescriptorRequest {
         std::uint8_t type;
         std::uint8_t index;
@@ -107,7 +109,8 @@ class ScriptPlatform final : public Platform {
                   std::uint32_t& transferred) override;
     bool WritePipe(Handle usb, std::uint8_t pipeId, const std::uint8_t* buffer,
                    std::uint32_t length, std::uint32_t& transferred) override;
-    bool LastOpenDeniedAccess() const override { return lastOpenDenied_; }
+    bool ClearHalt(Handle usb, std::uint8_t pipeId) override;
+    OpenRefusal LastOpenRefusal() const override { return lastRefusal_; }
 
     std::optional<Guid> listedClass;  // the class last asked for
 
@@ -121,7 +124,7 @@ class ScriptPlatform final : public Platform {
     Handle nextFile_ = 100;
     Handle nextUsb_ = 1000;
     int staleUses_ = 0;
-    bool lastOpenDenied_ = false;
+    OpenRefusal lastRefusal_ = OpenRefusal::None;
 };
 
 }  // namespace wusb::testing

@@ -6,6 +6,7 @@
 #include <climits>
 #include <optional>
 #include <tuple>
+#include <utility>
 
 #include "wusb/platform/libusb/ms_os_probe.h"
 
@@ -13,13 +14,10 @@ namespace wusb::libusb {
 
 namespace {
 
-constexpr std::uint8_t kVendorSpecificClass = 0xFF;
 constexpr unsigned kDescriptorTimeoutMs = 1000;
 // A pipe nobody set a time-out for still gives up in the end, so that a wedged device cannot
 // freeze the program for good.
 constexpr unsigned kDefaultPipeTimeoutMs = 5000;
-// USB 3 allows seven tiers of hubs below the root.
-constexpr int kMaxPortDepth = 7;
 
 struct DeviceList {
     libusb_device** devices = nullptr;
@@ -37,50 +35,12 @@ struct DeviceList {
     libusb_device** end() const { return devices + std::max<ssize_t>(count, 0); }
 };
 
-struct Location {
-    std::uint8_t bus = 0;
-    std::vector<std::uint8_t> ports;
-    std::string path;
-};
-
-// "usb:<bus>-<port>.<port>...", as stable as the socket the device is plugged into; nothing for
-// root hubs, which have no port.
-std::optional<Location> LocationOf(libusb_device* device) {
-    Location where;
-    where.bus = libusb_get_bus_number(device);
-    std::uint8_t ports[kMaxPortDepth];
-    const int depth = libusb_get_port_numbers(device, ports, kMaxPortDepth);
-    if (depth <= 0)
-        return std::nullopt;
-    where.ports.assign(ports, ports + depth);
-    where.path = "usb:" + std::to_string(where.bus) + "-";
-    for (int i = 0; i < depth; ++i) {
-        where.path += (i ? "." : "") + std::to_string(ports[i]);
-    }
-    return where;
-}
-
-// Only devices with a vendor-specific interface are asked for Microsoft OS descriptors: class
-// devices (keyboards, storage, hubs) are never sent vendor requests they may choke on.
-std::vector<std::uint8_t> VendorSpecificInterfaces(libusb_device* device) {
-    std::vector<std::uint8_t> numbers;
-    libusb_config_descriptor* config = nullptr;
-    if (libusb_get_active_config_descriptor(device, &config) != 0)
-        return numbers;
-    for (int i = 0; i < config->bNumInterfaces; ++i) {
-        const libusb_interface& interface = config->interface[i];
-        if (interface.num_altsetting > 0 &&
-            interface.altsetting[0].bInterfaceClass == kVendorSpecificClass) {
-            numbers.push_back(interface.altsetting[0].bInterfaceNumber);
-        }
-    }
-    libusb_free_config_descriptor(config);
-    return numbers;
-}
-
 }  // namespace
 
-LibusbPlatform::LibusbPlatform() {
+LibusbPlatform::LibusbPlatform() : LibusbPlatform(UsbIdsFromEnvironment()) {}
+
+LibusbPlatform::LibusbPlatform(std::vector<UsbId> namedDevices)
+    : namedDevices_(std::move(namedDevices)) {
     if (libusb_init(&context_) != 0)
         context_ = nullptr;
 }
@@ -103,60 +63,74 @@ bool LibusbPlatform::ListInterfaces(const Guid& interfaceClass, std::vector<Inte
     DeviceList list(context_);
     if (list.count < 0)
         return false;
-
-    struct Found {
-        Location where;
-        std::uint32_t devInst;
-    };
-    std::vector<Found> found;
+    if (!(interfaceClass == probedClass_)) {
+        probed_.clear();
+        probedClass_ = interfaceClass;
+    }
+    // Only what this listing saw is kept, so that unplugged devices do not pile up.
+    ProbeResults seen;
+    std::vector<DeviceFacts> found;
     for (libusb_device* device : list) {
-        const auto where = LocationOf(device);
-        const auto vendorInterfaces = VendorSpecificInterfaces(device);
-        libusb_device_descriptor descriptor{};
-        if (!where || vendorInterfaces.empty() ||
-            libusb_get_device_descriptor(device, &descriptor) != 0)
+        auto facts = FactsOf(device);
+        // Class devices (keyboards, storage, hubs) are never sent vendor requests they may
+        // choke on, nor listed.
+        if (!facts || facts->probe.vendorInterfaces.empty())
             continue;
-        libusb_device_handle* handle = nullptr;
-        const int opened = libusb_open(device, &handle);
-        std::optional<std::uint8_t> interface;
-        if (opened == 0) {
-            interface =
-                AnnouncedInterface(handle, descriptor.bcdUSB, vendorInterfaces, interfaceClass);
-            libusb_close(handle);
-        } else if (opened == LIBUSB_ERROR_ACCESS) {
-            // It cannot be asked, so it is listed: opening it then fails for want of access
-            // and the user learns how to get it instead of being told nothing is there.
-            interface = vendorInterfaces.front();
-        }
+        const auto interface = InterfaceOf(device, *facts, interfaceClass, seen);
         if (!interface)
             continue;
-        listedInterfaces_[where->path] = *interface;
-        found.push_back({*where, static_cast<std::uint32_t>((where->bus << 8) |
-                                                            libusb_get_device_address(device))});
+        listedInterfaces_[facts->path] = *interface;
+        found.push_back(std::move(*facts));
     }
-    std::sort(found.begin(), found.end(), [](const Found& a, const Found& b) {
-        return std::tie(a.where.bus, a.where.ports) < std::tie(b.where.bus, b.where.ports);
+    probed_ = std::move(seen);
+    std::sort(found.begin(), found.end(), [](const DeviceFacts& a, const DeviceFacts& b) {
+        return std::tie(a.bus, a.ports) < std::tie(b.bus, b.ports);
     });
-    for (const Found& f : found) {
-        out.push_back({f.where.path, f.devInst});
+    for (const DeviceFacts& f : found) {
+        out.push_back({f.path, static_cast<std::uint32_t>((f.bus << 8) | f.address)});
     }
     return true;
 }
 
+std::optional<std::uint8_t> LibusbPlatform::InterfaceOf(libusb_device* device,
+                                                        const DeviceFacts& facts,
+                                                        const Guid& interfaceClass,
+                                                        ProbeResults& seen) {
+    if (std::find(namedDevices_.begin(), namedDevices_.end(),
+                  UsbId{facts.vendorId, facts.productId}) != namedDevices_.end())
+        return facts.bulkPairInterface;
+    const ConnectionKey connection = ConnectionOf(facts);
+    if (const auto known = probed_.find(connection); known != probed_.end())
+        return seen[connection] = known->second;
+    libusb_device_handle* handle = nullptr;
+    const int opened = libusb_open(device, &handle);
+    if (opened == LIBUSB_ERROR_ACCESS) {
+        // It cannot be asked. When it has the interface's shape it is listed, so that opening
+        // it fails for want of permission and the user learns how to get access.
+        return facts.bulkPairInterface;
+    }
+    if (opened != 0)
+        return std::nullopt;
+    const auto interface = AnnouncedInterface(handle, facts.probe, interfaceClass);
+    libusb_close(handle);
+    return seen[connection] = interface;
+}
+
 Handle LibusbPlatform::OpenFile(const std::string& path) {
-    lastOpenDeniedAccess_ = false;
+    lastRefusal_ = OpenRefusal::None;
     const auto listed = listedInterfaces_.find(path);
     if (listed == listedInterfaces_.end())
         return kNoHandle;
     DeviceList list(context_);
     for (libusb_device* device : list) {
-        const auto where = LocationOf(device);
-        if (!where || where->path != path)
+        const auto facts = FactsOf(device);
+        if (!facts || facts->path != path)
             continue;
         libusb_device_handle* handle = nullptr;
         const int opened = libusb_open(device, &handle);
         if (opened != 0) {
-            lastOpenDeniedAccess_ = opened == LIBUSB_ERROR_ACCESS;
+            if (opened == LIBUSB_ERROR_ACCESS)
+                lastRefusal_ = OpenRefusal::Permission;
             return kNoHandle;
         }
         const Handle id = nextHandle_++;
@@ -307,6 +281,13 @@ bool LibusbPlatform::SetPipeTimeout(Handle usb, std::uint8_t pipeId, std::uint32
         return false;
     session->timeouts[pipeId] = milliseconds;
     return true;
+}
+
+bool LibusbPlatform::ClearHalt(Handle usb, std::uint8_t pipeId) {
+    libusb_device_handle* handle = nullptr;
+    if (!FindUsb(usb, &handle))
+        return false;
+    return libusb_clear_halt(handle, pipeId) == 0;
 }
 
 bool LibusbPlatform::ReadPipe(Handle usb, std::uint8_t pipeId, std::uint8_t* buffer,

@@ -1,13 +1,17 @@
 // The platform seam on libusb: USB devices that announce an interface class in their Microsoft
-// OS descriptors stand in for the device interfaces Windows would list for that class.
+// OS descriptors, or that the user names by vendor and product id, stand in for the device
+// interfaces Windows would list for that class.
 #pragma once
 
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "wusb/platform.h"
+#include "wusb/platform/libusb/device_facts.h"
+#include "wusb/usb_ids.h"
 
 struct libusb_context;
 struct libusb_device;
@@ -17,7 +21,11 @@ namespace wusb::libusb {
 
 class LibusbPlatform final : public Platform {
   public:
+    // Takes the devices named by the environment variable TRELVO_USB_IDS.
     LibusbPlatform();
+    // Devices with these ids are listed without asking them, when they have the interface's
+    // shape: a vendor-specific interface with one bulk IN and one bulk OUT pipe.
+    explicit LibusbPlatform(std::vector<UsbId> namedDevices);
     ~LibusbPlatform() override;
     LibusbPlatform(const LibusbPlatform&) = delete;
     LibusbPlatform& operator=(const LibusbPlatform&) = delete;
@@ -39,7 +47,8 @@ class LibusbPlatform final : public Platform {
                   std::uint32_t& transferred) override;
     bool WritePipe(Handle usb, std::uint8_t pipeId, const std::uint8_t* buffer,
                    std::uint32_t length, std::uint32_t& transferred) override;
-    bool LastOpenDeniedAccess() const override { return lastOpenDeniedAccess_; }
+    bool ClearHalt(Handle usb, std::uint8_t pipeId) override;
+    OpenRefusal LastOpenRefusal() const override { return lastRefusal_; }
 
     // False when libusb could not be started; every operation then fails.
     bool started() const { return context_ != nullptr; }
@@ -55,6 +64,11 @@ class LibusbPlatform final : public Platform {
         std::map<std::uint8_t, unsigned> timeouts;
     };
 
+    using ProbeResults = std::map<ConnectionKey, std::optional<std::uint8_t>>;
+    // The interface a device offers the class on; nothing when it offers none. What a probe
+    // found goes into `seen`.
+    std::optional<std::uint8_t> InterfaceOf(libusb_device* device, const DeviceFacts& facts,
+                                            const Guid& interfaceClass, ProbeResults& seen);
     OpenDevice* FindFile(Handle file);
     // The session and its device handle; nullptr when either is gone.
     UsbSession* FindUsb(Handle usb, libusb_device_handle** handle);
@@ -66,8 +80,13 @@ class LibusbPlatform final : public Platform {
     std::map<Handle, UsbSession> sessions_;
     // The interface each listed path announced the class on, as the last listing found it.
     std::map<std::string, std::uint8_t> listedInterfaces_;
+    const std::vector<UsbId> namedDevices_;
+    // What the probe found, per connection, for the class of the last listing: a device is
+    // asked once while it stays plugged in.
+    Guid probedClass_;
+    ProbeResults probed_;
     Handle nextHandle_ = 1;
-    bool lastOpenDeniedAccess_ = false;
+    OpenRefusal lastRefusal_ = OpenRefusal::None;
 };
 
 }  // namespace wusb::libusb

@@ -115,39 +115,58 @@ std::optional<MsOs20SetLocation> FindMsOs20Capability(ByteView bos) {
         const ByteView cap = bos.subspan(at, length);
         if (cap[1] == kDeviceCapabilityType && cap[2] == kPlatformCapability && length >= 20 &&
             std::equal(kMsOs20PlatformUuid.begin(), kMsOs20PlatformUuid.end(), cap.begin() + 4)) {
-            // Descriptor set information records of 8 bytes each follow the UUID.
+            // Descriptor set information records of 8 bytes each follow the UUID: the Windows
+            // version a set is for, its length and its vendor code.
+            std::optional<MsOs20SetLocation> newest;
+            std::uint32_t newestVersion = 0;
             for (std::size_t info = 20; info + 8 <= length; info += 8) {
+                const std::uint32_t version = ReadLe32(&cap[info]);
                 const std::uint16_t total = ReadLe16(&cap[info + 4]);
-                if (total >= 10)
-                    return MsOs20SetLocation{cap[info + 6], total};
+                if (total >= 10 && (!newest || version > newestVersion)) {
+                    newest = MsOs20SetLocation{cap[info + 6], total};
+                    newestVersion = version;
+                }
             }
+            if (newest)
+                return newest;
         }
         at += length;
     }
     return std::nullopt;
 }
 
-std::optional<std::uint8_t> MsOs20InterfaceFor(ByteView set, const Guid& interfaceClass) {
+std::optional<std::uint8_t> MsOs20InterfaceFor(ByteView set, const Guid& interfaceClass,
+                                               const MsOs20Scope& scope) {
     if (set.size() < 10 || ReadLe16(&set[0]) != 10 || ReadLe16(&set[2]) != kSetHeader)
         return std::nullopt;
     const std::size_t end = std::min<std::size_t>(ReadLe16(&set[8]), set.size());
-    std::uint8_t function = 0;
+    // The subsets a descriptor lies in; each ends where its total length says.
+    std::optional<std::uint8_t> configuration;
+    std::size_t configurationEnd = 0;
+    std::optional<std::uint8_t> function;
     std::size_t functionEnd = 0;
     for (std::size_t at = 10; at + 4 <= end;) {
         const std::size_t length = ReadLe16(&set[at]);
         if (length < 4 || at + length > end)
             break;
+        if (at >= configurationEnd)
+            configuration.reset();
         if (at >= functionEnd)
-            function = 0;
+            function.reset();
         const ByteView d = set.subspan(at, length);
         const std::uint16_t type = ReadLe16(&d[2]);
-        if (type == kConfigurationSubset) {
-            functionEnd = 0;
+        if (type == kConfigurationSubset && length >= 8) {
+            configuration = d[4];
+            configurationEnd = at + ReadLe16(&d[6]);
+            function.reset();
         } else if (type == kFunctionSubset && length >= 8) {
             function = d[4];
             functionEnd = at + ReadLe16(&d[6]);
-        } else if (type == kRegistryProperty && RegistryPropertyNames(d, interfaceClass)) {
-            return function;
+        } else if (type == kRegistryProperty &&
+                   (!configuration || *configuration == scope.configurationIndex) &&
+                   (function || scope.deviceLevelInterface) &&
+                   RegistryPropertyNames(d, interfaceClass)) {
+            return function ? function : scope.deviceLevelInterface;
         }
         at += length;
     }

@@ -3,7 +3,7 @@
 
 namespace wusb {
 
-std::unique_ptr<Platform> MakeNativePlatform() {
+std::unique_ptr<Platform> MakeNativePlatform(const std::vector<UsbId>& /*namedDevices*/) {
     return std::make_unique<windows::WinUsbPlatform>();
 }
 

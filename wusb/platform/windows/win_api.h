@@ -27,6 +27,7 @@ struct WinApi {
         &::WinUsb_QueryInterfaceSettings;
     decltype(&::WinUsb_QueryPipe) winUsbQueryPipe = &::WinUsb_QueryPipe;
     decltype(&::WinUsb_SetPipePolicy) winUsbSetPipePolicy = &::WinUsb_SetPipePolicy;
+    decltype(&::WinUsb_ResetPipe) winUsbResetPipe = &::WinUsb_ResetPipe;
     decltype(&::WinUsb_ReadPipe) winUsbReadPipe = &::WinUsb_ReadPipe;
     decltype(&::WinUsb_WritePipe) winUsbWritePipe = &::WinUsb_WritePipe;
 };

@@ -18,6 +18,8 @@ static_assert(sizeof(ULONG) == 4);
 
 namespace {
 
+constexpr std::uint32_t kDefaultPipeTimeoutMs = 5000;
+
 HANDLE ToNative(Handle handle) {
     return reinterpret_cast<HANDLE>(handle);
 }
@@ -103,8 +105,14 @@ Handle WinUsbPlatform::OpenFile(const std::string& path) {
     HANDLE file = api_.createFile(path.c_str(), GENERIC_READ | GENERIC_WRITE,
                                   FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                   FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OVERLAPPED, nullptr);
-    lastOpenDeniedAccess_ =
-        file == INVALID_HANDLE_VALUE && api_.getLastError() == ERROR_ACCESS_DENIED;
+    lastRefusal_ = OpenRefusal::None;
+    if (file == INVALID_HANDLE_VALUE) {
+        // WinUSB lets one program at a time open an interface; the next one is refused so.
+        const DWORD error = api_.getLastError();
+        if (error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION) {
+            lastRefusal_ = OpenRefusal::InUse;
+        }
+    }
     return FromNative(file);
 }
 
@@ -121,6 +129,7 @@ Handle WinUsbPlatform::InitializeUsb(Handle file) {
 }
 
 void WinUsbPlatform::FreeUsb(Handle usb) {
+    std::erase_if(timedPipes_, [usb](const auto& pipe) { return pipe.first == usb; });
     api_.winUsbFree(ToNative(usb));
 }
 
@@ -167,8 +176,16 @@ bool WinUsbPlatform::QueryPipe(Handle usb, std::uint8_t alternateSetting, std::u
 
 bool WinUsbPlatform::SetPipeTimeout(Handle usb, std::uint8_t pipeId, std::uint32_t milliseconds) {
     ULONG value = milliseconds;
-    return api_.winUsbSetPipePolicy(ToNative(usb), pipeId, PIPE_TRANSFER_TIMEOUT, sizeof value,
-                                    &value) != FALSE;
+    const bool ok = api_.winUsbSetPipePolicy(ToNative(usb), pipeId, PIPE_TRANSFER_TIMEOUT,
+                                             sizeof value, &value) != FALSE;
+    if (ok) {
+        timedPipes_.emplace(usb, pipeId);
+    }
+    return ok;
+}
+
+bool WinUsbPlatform::ClearHalt(Handle usb, std::uint8_t pipeId) {
+    return api_.winUsbResetPipe(ToNative(usb), pipeId) != FALSE;
 }
 
 bool WinUsbPlatform::ReadPipe(Handle usb, std::uint8_t pipeId, std::uint8_t* buffer,
@@ -182,6 +199,12 @@ bool WinUsbPlatform::ReadPipe(Handle usb, std::uint8_t pipeId, std::uint8_t* buf
 
 bool WinUsbPlatform::WritePipe(Handle usb, std::uint8_t pipeId, const std::uint8_t* buffer,
                                std::uint32_t length, std::uint32_t& transferred) {
+    // A device that stops taking data must not hold the program for ever: a pipe nobody gave
+    // a time-out gives up after the same 5 s as on the other platforms. Should setting it fail,
+    // the write still goes, and the next one tries again.
+    if (!timedPipes_.contains({usb, pipeId})) {
+        SetPipeTimeout(usb, pipeId, kDefaultPipeTimeoutMs);
+    }
     ULONG moved = 0;
     // WinUSB only reads the buffer; its prototype just lacks the const.
     const bool ok = api_.winUsbWritePipe(ToNative(usb), pipeId, const_cast<std::uint8_t*>(buffer),

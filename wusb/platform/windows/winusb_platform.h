@@ -1,6 +1,9 @@
 // The platform seam on Windows: device-interface lists from SetupAPI, transfers through WinUSB.
 #pragma once
 
+#include <set>
+#include <utility>
+
 #include "wusb/platform.h"
 #include "wusb/platform/windows/win_api.h"
 
@@ -27,7 +30,8 @@ class WinUsbPlatform final : public Platform {
                   std::uint32_t& transferred) override;
     bool WritePipe(Handle usb, std::uint8_t pipeId, const std::uint8_t* buffer,
                    std::uint32_t length, std::uint32_t& transferred) override;
-    bool LastOpenDeniedAccess() const override { return lastOpenDeniedAccess_; }
+    bool ClearHalt(Handle usb, std::uint8_t pipeId) override;
+    OpenRefusal LastOpenRefusal() const override { return lastRefusal_; }
 
   private:
     // The device path of the interface at one index of the set, with its device instance;
@@ -35,7 +39,10 @@ class WinUsbPlatform final : public Platform {
     InterfacePath DetailOf(HDEVINFO set, SP_DEVICE_INTERFACE_DATA& interfaceData);
 
     WinApi api_;
-    bool lastOpenDeniedAccess_ = false;
+    OpenRefusal lastRefusal_ = OpenRefusal::None;
+    // The pipes, per USB handle, whose time-out has been set; WinUSB's own default is to wait
+    // for ever.
+    std::set<std::pair<Handle, std::uint8_t>> timedPipes_;
 };
 
 }  // namespace wusb::windows
