@@ -99,9 +99,10 @@ void AddMonitorCommand(CLI::App& app, CommandAction& chosen) {
     command->add_option("--count", options->count, "Kończy po N transmisjach")
         ->type_name("N")
         ->check(CLI::PositiveNumber);
+    // Bounded, so the milliseconds always fit; a billion seconds is over thirty years.
     command->add_option("--duration", options->durationSeconds, "Kończy po SEC sekundach")
         ->type_name("SEC")
-        ->check(CLI::PositiveNumber);
+        ->check(CLI::Range(0.001, 1e9));
     command->callback([&chosen, options] {
         chosen = [options](const Context& context) { return RunMonitor(context, *options); };
     });
