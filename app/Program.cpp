@@ -59,10 +59,6 @@ void SetUpApplication() {
 
 ProgramOptions ReadOptions(const QApplication& app, const char* program) {
     QCommandLineParser parser;
-    parser.setApplicationDescription(
-        QStringLiteral("Konfiguracja i test czytników KV-T przez interface USB-Wiegand."));
-    parser.addHelpOption();
-    parser.addVersionOption();
     const QCommandLineOption capture(
         QStringLiteral("capture"),
         QStringLiteral("Zapisuje ruch USB do pliku pcapng (także zmienna %1).")

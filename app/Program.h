@@ -22,7 +22,7 @@ inline constexpr const char* kCaptureVariable = "TRELVO_CAPTURE";
 // box. The exit code is 0 in every case.
 int ProgramEntry(int& argc, char** argv, const std::function<void()>& body);
 // The same for the programs `trelvo` and `trelvo-sim`, which also read their command line
-// (--capture FILE, --help, --version) and TRELVO_CAPTURE; a bad command line ends the program
+// (--capture FILE) and TRELVO_CAPTURE; a bad command line ends the program
 // with a message and exit code 1.
 int ProgramEntry(int& argc, char** argv, const char* program,
                  const std::function<void(const ProgramOptions&)>& body);

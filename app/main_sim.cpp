@@ -1,8 +1,11 @@
 // trelvo-sim: the same window on a simulated interface and reader, with the simulator panel.
 #include <QScreen>
 #include <algorithm>
+#include <iostream>
 #include <memory>
+#include <span>
 
+#include "app/InfoOption.h"
 #include "app/Program.h"
 #include "app/SimPanel.h"
 #include "app/Wmain.h"
@@ -33,6 +36,11 @@ void PlaceSideBySide(QWidget& window, QWidget& panel) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    const ProgramInfo info{"trelvo-sim",
+                           "Okno programu Trelvo na symulowanym interface'ie i czytniku (demo)."};
+    if (const auto code = AnswerInfoOption(info, std::span(argv + 1, argv + argc), std::cout)) {
+        return *code;
+    }
     return ProgramEntry(argc, argv, "trelvo-sim", [](const ProgramOptions& options) {
         wusb::SystemClock clock;
         sim::SimPlatform platform(clock);

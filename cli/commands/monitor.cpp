@@ -107,16 +107,17 @@ int RunMonitor(const Context& context, const MonitorOptions& options) {
     }
     wusb::Clock& clock = context.env.clock;
     const wusb::TimeStamp start = clock.Now();
-    const std::optional<std::int64_t> durationMs =
-        options.durationSeconds ? std::optional<std::int64_t>(
-                                      static_cast<std::int64_t>(*options.durationSeconds * 1000))
-                                : std::nullopt;
+    // A flag and a plain number rather than an optional: GCC 12 at -O2 takes the optional's
+    // value for uninitialised in the loop below.
+    const bool timed = options.durationSeconds.has_value();
+    const std::int64_t durationMs =
+        timed ? static_cast<std::int64_t>(*options.durationSeconds * 1000) : 0;
     int seen = 0;
     // Polls are paced against deadlines from the start, as a timer fires, however long each
     // poll took.
     for (std::int64_t tick = 1;; ++tick) {
         if (context.env.interrupt.Requested() ||
-            (durationMs && wusb::ElapsedMs(start, clock.Now()) >= *durationMs)) {
+            (timed && wusb::ElapsedMs(start, clock.Now()) >= durationMs)) {
             break;
         }
         if (const std::optional<uwieg::TestReport> report = uwieg::PollTestReport(session.dev())) {
@@ -126,8 +127,8 @@ int RunMonitor(const Context& context, const MonitorOptions& options) {
             }
         }
         std::int64_t wait = tick * uwieg::kTestPollIntervalMs - wusb::ElapsedMs(start, clock.Now());
-        if (durationMs) {
-            wait = std::min(wait, *durationMs - wusb::ElapsedMs(start, clock.Now()));
+        if (timed) {
+            wait = std::min(wait, durationMs - wusb::ElapsedMs(start, clock.Now()));
         }
         if (wait > 0) {
             clock.Sleep(static_cast<std::uint32_t>(wait));

@@ -19,6 +19,16 @@ TRELVO_TEST_PACKAGES=(
     g++-mingw-w64-x86-64-posix wine
 )
 
+# What scripts/package needs on top of the build packages (it runs in every test run): CPack's
+# shlibs lookup, the udev folder, the icon renderer, the manual generator, the checkers, the
+# Windows cross build with Wine, and zip.
+TRELVO_PACKAGE_PACKAGES=(
+    dpkg-dev udev librsvg2-bin help2man lintian desktop-file-utils appstream
+    g++-mingw-w64-x86-64-posix wine zip unzip
+)
+# scripts/package --check: a bare Debian root to install the package into.
+TRELVO_PACKAGE_CHECK_PACKAGES=(mmdebstrap imagemagick)
+
 trelvo_missing_packages() {
     local pkg
     for pkg in "$@"; do
