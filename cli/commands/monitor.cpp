@@ -24,6 +24,9 @@ namespace cli {
 
 namespace {
 
+constexpr double kMinDurationSeconds = 0.001;
+constexpr double kMaxDurationSeconds = 1e9;
+
 struct MonitorOptions {
     std::optional<int> count;
     std::optional<double> durationSeconds;
@@ -148,14 +151,18 @@ void AddMonitorCommand(CLI::App& app, CommandAction& chosen) {
     command->add_option("--count", options->count, "Kończy po N transmisjach")
         ->type_name("N")
         ->check(CLI::PositiveNumber);
-    // Bounded, so the milliseconds always fit; a billion seconds is over thirty years.
     command->add_option("--duration", options->durationSeconds, "Kończy po SEC sekundach")
-        ->type_name("SEC")
-        ->check(CLI::Range(0.001, 1e9));
+        ->type_name("SEC");
     command->add_flag(
         "--decode", options->decode,
         "Dopisuje, co znaczy karta: format, numery, parzystość (w JSON: formats, uid)");
     command->callback([&chosen, options] {
+        // Bounded here rather than by a validator, so NaN and huge values are refused the same
+        // way everywhere and the milliseconds always fit; a billion seconds is over 30 years.
+        const std::optional<double> seconds = options->durationSeconds;
+        if (seconds && !(*seconds >= kMinDurationSeconds && *seconds <= kMaxDurationSeconds)) {
+            throw CLI::ValidationError("--duration", "oczekiwano liczby sekund od 0.001 do 1e9");
+        }
         chosen = [options](const Context& context) { return RunMonitor(context, *options); };
     });
 }
