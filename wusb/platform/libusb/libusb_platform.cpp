@@ -99,10 +99,14 @@ LibusbPlatform::~LibusbPlatform() {
 
 bool LibusbPlatform::ListInterfaces(const Guid& interfaceClass, std::vector<InterfacePath>& out) {
     out.clear();
-    listedInterfaces_.clear();
+    // Built unlocked (probing devices takes control transfers) and published at the end.
+    std::map<std::string, std::uint8_t> listed;
     DeviceList list(context_);
-    if (list.count < 0)
+    if (list.count < 0) {
+        const std::lock_guard lock(mutex_);
+        listedInterfaces_.clear();
         return false;
+    }
 
     struct Found {
         Location where;
@@ -130,7 +134,7 @@ bool LibusbPlatform::ListInterfaces(const Guid& interfaceClass, std::vector<Inte
         }
         if (!interface)
             continue;
-        listedInterfaces_[where->path] = *interface;
+        listed[where->path] = *interface;
         found.push_back({*where, static_cast<std::uint32_t>((where->bus << 8) |
                                                             libusb_get_device_address(device))});
     }
@@ -140,14 +144,21 @@ bool LibusbPlatform::ListInterfaces(const Guid& interfaceClass, std::vector<Inte
     for (const Found& f : found) {
         out.push_back({f.where.path, f.devInst});
     }
+    const std::lock_guard lock(mutex_);
+    listedInterfaces_ = std::move(listed);
     return true;
 }
 
 Handle LibusbPlatform::OpenFile(const std::string& path) {
-    lastOpenDeniedAccess_ = false;
-    const auto listed = listedInterfaces_.find(path);
-    if (listed == listedInterfaces_.end())
-        return kNoHandle;
+    std::uint8_t interfaceNumber = 0;
+    {
+        const std::lock_guard lock(mutex_);
+        lastOpenDeniedAccess_ = false;
+        const auto listed = listedInterfaces_.find(path);
+        if (listed == listedInterfaces_.end())
+            return kNoHandle;
+        interfaceNumber = listed->second;
+    }
     DeviceList list(context_);
     for (libusb_device* device : list) {
         const auto where = LocationOf(device);
@@ -155,18 +166,25 @@ Handle LibusbPlatform::OpenFile(const std::string& path) {
             continue;
         libusb_device_handle* handle = nullptr;
         const int opened = libusb_open(device, &handle);
+        const std::lock_guard lock(mutex_);
         if (opened != 0) {
             lastOpenDeniedAccess_ = opened == LIBUSB_ERROR_ACCESS;
             return kNoHandle;
         }
         const Handle id = nextHandle_++;
-        files_[id] = OpenDevice{handle, listed->second};
+        files_[id] = OpenDevice{handle, interfaceNumber};
         return id;
     }
     return kNoHandle;
 }
 
+bool LibusbPlatform::LastOpenDeniedAccess() const {
+    const std::lock_guard lock(mutex_);
+    return lastOpenDeniedAccess_;
+}
+
 void LibusbPlatform::CloseFile(Handle file) {
+    const std::lock_guard lock(mutex_);
     const auto it = files_.find(file);
     if (it == files_.end())
         return;
@@ -177,6 +195,7 @@ void LibusbPlatform::CloseFile(Handle file) {
 }
 
 Handle LibusbPlatform::InitializeUsb(Handle file) {
+    const std::lock_guard lock(mutex_);
     OpenDevice* device = FindFile(file);
     if (!device)
         return kNoHandle;
@@ -194,6 +213,7 @@ Handle LibusbPlatform::InitializeUsb(Handle file) {
 }
 
 void LibusbPlatform::FreeUsb(Handle usb) {
+    const std::lock_guard lock(mutex_);
     const auto it = sessions_.find(usb);
     if (it == sessions_.end())
         return;
@@ -206,14 +226,14 @@ bool LibusbPlatform::GetDescriptor(Handle usb, std::uint8_t type, std::uint8_t i
                                    std::uint16_t language, std::uint8_t* buffer,
                                    std::uint32_t length, std::uint32_t& transferred) {
     transferred = 0;
-    libusb_device_handle* handle = nullptr;
-    if (!FindUsb(usb, &handle) || !buffer)
+    PipeTarget target;
+    if (!Target(usb, 0, target) || !buffer)
         return false;
     // The language belongs in wIndex only for strings; other descriptors are asked with 0.
     const std::uint16_t wIndex = type == LIBUSB_DT_STRING ? language : 0;
     const auto wLength = static_cast<std::uint16_t>(std::min<std::uint32_t>(length, 0xFFFF));
     const int got =
-        libusb_control_transfer(handle, LIBUSB_ENDPOINT_IN, LIBUSB_REQUEST_GET_DESCRIPTOR,
+        libusb_control_transfer(target.handle, LIBUSB_ENDPOINT_IN, LIBUSB_REQUEST_GET_DESCRIPTOR,
                                 static_cast<std::uint16_t>((type << 8) | index), wIndex, buffer,
                                 wLength, kDescriptorTimeoutMs);
     if (got < 0)
@@ -251,6 +271,7 @@ bool WithAltSetting(libusb_device_handle* handle, std::uint8_t interfaceNumber,
 
 bool LibusbPlatform::QueryInterfaceSettings(Handle usb, std::uint8_t alternateSetting,
                                             InterfaceDescriptor& out) {
+    const std::lock_guard lock(mutex_);
     libusb_device_handle* handle = nullptr;
     UsbSession* session = FindUsb(usb, &handle);
     if (!session)
@@ -272,6 +293,7 @@ bool LibusbPlatform::QueryInterfaceSettings(Handle usb, std::uint8_t alternateSe
 
 bool LibusbPlatform::QueryPipe(Handle usb, std::uint8_t alternateSetting, std::uint8_t pipeIndex,
                                PipeInfo& out) {
+    const std::lock_guard lock(mutex_);
     libusb_device_handle* handle = nullptr;
     UsbSession* session = FindUsb(usb, &handle);
     if (!session)
@@ -291,6 +313,7 @@ bool LibusbPlatform::QueryPipe(Handle usb, std::uint8_t alternateSetting, std::u
 }
 
 bool LibusbPlatform::SetPipeTimeout(Handle usb, std::uint8_t pipeId, std::uint32_t milliseconds) {
+    const std::lock_guard lock(mutex_);
     libusb_device_handle* handle = nullptr;
     UsbSession* session = FindUsb(usb, &handle);
     if (!session)
@@ -328,17 +351,27 @@ bool LibusbPlatform::WritePipe(Handle usb, std::uint8_t pipeId, const std::uint8
 
 bool LibusbPlatform::Transfer(Handle usb, std::uint8_t pipeId, std::uint8_t* buffer,
                               std::uint32_t length, std::uint32_t& transferred) {
-    libusb_device_handle* handle = nullptr;
-    UsbSession* session = FindUsb(usb, &handle);
-    if (!session || (!buffer && length > 0) || length > static_cast<std::uint32_t>(INT_MAX))
+    PipeTarget target;
+    if (!Target(usb, pipeId, target) || (!buffer && length > 0) ||
+        length > static_cast<std::uint32_t>(INT_MAX))
         return false;
-    const auto timeout = session->timeouts.find(pipeId);
     int actual = 0;
-    const int result = libusb_bulk_transfer(
-        handle, pipeId, buffer, static_cast<int>(length), &actual,
-        timeout == session->timeouts.end() ? kDefaultPipeTimeoutMs : timeout->second);
+    const int result = libusb_bulk_transfer(target.handle, pipeId, buffer, static_cast<int>(length),
+                                            &actual, target.timeout);
     transferred = static_cast<std::uint32_t>(std::max(actual, 0));
     return result == 0;
+}
+
+bool LibusbPlatform::Target(Handle usb, std::uint8_t pipeId, PipeTarget& out) {
+    const std::lock_guard lock(mutex_);
+    libusb_device_handle* handle = nullptr;
+    UsbSession* session = FindUsb(usb, &handle);
+    if (!session)
+        return false;
+    const auto timeout = session->timeouts.find(pipeId);
+    out.handle = handle;
+    out.timeout = timeout == session->timeouts.end() ? kDefaultPipeTimeoutMs : timeout->second;
+    return true;
 }
 
 LibusbPlatform::OpenDevice* LibusbPlatform::FindFile(Handle file) {

@@ -1,9 +1,12 @@
 // The platform seam on libusb: USB devices that announce an interface class in their Microsoft
-// OS descriptors stand in for the device interfaces Windows would list for that class.
+// OS descriptors stand in for the device interfaces Windows would list for that class. Safe to
+// share between threads: a lock guards the handle tables, and transfers run outside it (libusb's
+// synchronous transfers may run on several threads at once).
 #pragma once
 
 #include <cstdint>
 #include <map>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -39,10 +42,12 @@ class LibusbPlatform final : public Platform {
                   std::uint32_t& transferred) override;
     bool WritePipe(Handle usb, std::uint8_t pipeId, const std::uint8_t* buffer,
                    std::uint32_t length, std::uint32_t& transferred) override;
-    bool LastOpenDeniedAccess() const override { return lastOpenDeniedAccess_; }
+    bool LastOpenDeniedAccess() const override;
 
     // False when libusb could not be started; every operation then fails.
     bool started() const { return context_ != nullptr; }
+    // For the hot-plug source on the same context; nullptr when not started.
+    libusb_context* context() const { return context_; }
 
   private:
     struct OpenDevice {
@@ -55,13 +60,21 @@ class LibusbPlatform final : public Platform {
         std::map<std::uint8_t, unsigned> timeouts;
     };
 
+    // Both with the lock held.
     OpenDevice* FindFile(Handle file);
     // The session and its device handle; nullptr when either is gone.
     UsbSession* FindUsb(Handle usb, libusb_device_handle** handle);
+    // The device handle and time-out of one pipe, looked up under the lock.
+    struct PipeTarget {
+        libusb_device_handle* handle = nullptr;
+        unsigned timeout = 0;
+    };
+    bool Target(Handle usb, std::uint8_t pipeId, PipeTarget& out);
     bool Transfer(Handle usb, std::uint8_t pipeId, std::uint8_t* buffer, std::uint32_t length,
                   std::uint32_t& transferred);
 
     libusb_context* context_ = nullptr;
+    mutable std::mutex mutex_;
     std::map<Handle, OpenDevice> files_;
     std::map<Handle, UsbSession> sessions_;
     // The interface each listed path announced the class on, as the last listing found it.

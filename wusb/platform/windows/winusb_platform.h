@@ -1,6 +1,8 @@
 // The platform seam on Windows: device-interface lists from SetupAPI, transfers through WinUSB.
 #pragma once
 
+#include <atomic>
+
 #include "wusb/platform.h"
 #include "wusb/platform/windows/win_api.h"
 
@@ -35,7 +37,8 @@ class WinUsbPlatform final : public Platform {
     InterfacePath DetailOf(HDEVINFO set, SP_DEVICE_INTERFACE_DATA& interfaceData);
 
     WinApi api_;
-    bool lastOpenDeniedAccess_ = false;
+    // Atomic: workers open their interfaces concurrently.
+    std::atomic<bool> lastOpenDeniedAccess_ = false;
 };
 
 }  // namespace wusb::windows
