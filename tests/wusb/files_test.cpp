@@ -1,0 +1,162 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#ifndef _WIN32
+#include <sys/resource.h>
+#include <csignal>
+#endif
+
+#include "wusb/files.h"
+
+namespace wusb {
+namespace {
+
+namespace fs = std::filesystem;
+
+class SystemFilesTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        dir = fs::temp_directory_path() / (std::string("trelvo-files-") + info->name());
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    std::string PathOf(const std::string& name) const { return (dir / name).string(); }
+    std::vector<std::string> Names() const {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(dir)) {
+            names.push_back(entry.path().filename().string());
+        }
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+    static std::string Slurp(const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        std::ostringstream text;
+        text << in.rdbuf();
+        return text.str();
+    }
+
+    fs::path dir;
+    SystemFiles files;
+};
+
+TEST_F(SystemFilesTest, AppendKeepsWhatIsThereAndReadsTheTail) {
+    const std::string path = PathOf("log.txt");
+    files.ReplaceAll(path, "first\n");
+    {
+        auto log = files.OpenAppend(path);
+        EXPECT_EQ(log->Size(), 6u);
+        log->Append("second\n");
+        log->Sync();
+        EXPECT_EQ(log->ReadTail(7), "second\n");
+        // Reading moved the position; the next append must still land at the end.
+        log->Append(std::string("\0\r\n", 3));
+        EXPECT_EQ(log->ReadTail(100), std::string("first\nsecond\n\0\r\n", 16));
+    }
+    auto reopened = files.OpenAppend(path);
+    EXPECT_EQ(reopened->Size(), 16u);
+    EXPECT_EQ(Slurp(path), std::string("first\nsecond\n\0\r\n", 16));
+}
+
+TEST_F(SystemFilesTest, OpenAppendCreatesAMissingFile) {
+    const std::string path = PathOf("new.log");
+    auto log = files.OpenAppend(path);
+    EXPECT_EQ(log->Size(), 0u);
+    EXPECT_EQ(log->ReadTail(10), "");
+    EXPECT_TRUE(fs::exists(path));
+}
+
+TEST_F(SystemFilesTest, ReplaceAllReplacesWholeAndLeavesNoTemporaryFile) {
+    const std::string path = PathOf("profile.json");
+    files.ReplaceAll(path, "a much longer first content\n");
+    files.ReplaceAll(path, "short");
+    EXPECT_EQ(files.ReadAll(path), "short");
+    EXPECT_EQ(Names(), std::vector<std::string>{"profile.json"});
+}
+
+TEST_F(SystemFilesTest, FailedReplaceLeavesTheTargetAndRemovesTheTemporaryFile) {
+    // A directory in the way makes the final rename fail after the temporary file was written.
+    const std::string path = PathOf("busy");
+    fs::create_directories(dir / "busy" / "inside");
+    try {
+        files.ReplaceAll(path, "content");
+        FAIL() << "replacing a directory succeeded";
+    } catch (const FileError& error) {
+        EXPECT_NE(std::string(error.what()).find("Nie można zapisać pliku „" + path + "”: "),
+                  std::string::npos)
+            << error.what();
+    }
+    EXPECT_EQ(Names(), std::vector<std::string>{"busy"});
+    EXPECT_TRUE(fs::is_directory(dir / "busy" / "inside"));
+}
+
+TEST_F(SystemFilesTest, MissingFilesAndFoldersAreReportedWithPathAndReason) {
+    const std::string missing = PathOf("none.json");
+    try {
+        files.ReadAll(missing);
+        FAIL() << "reading a missing file succeeded";
+    } catch (const FileError& error) {
+        EXPECT_EQ(
+            std::string(error.what()).rfind("Nie można odczytać pliku „" + missing + "”: ", 0), 0u)
+            << error.what();
+    }
+    EXPECT_THROW(files.ReplaceAll(PathOf("no-dir/x.json"), "x"), FileError);
+    EXPECT_THROW(files.OpenAppend(PathOf("no-dir/x.log")), FileError);
+    EXPECT_EQ(Names(), std::vector<std::string>{});
+}
+
+#ifndef _WIN32
+// A file size limit makes the kernel refuse the write itself (EFBIG) once SIGXFSZ is ignored.
+class FileSizeLimit {
+  public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        previousHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+        getrlimit(RLIMIT_FSIZE, &previous_);
+        rlimit limited = previous_;
+        limited.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limited);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+    ~FileSizeLimit() {
+        setrlimit(RLIMIT_FSIZE, &previous_);
+        std::signal(SIGXFSZ, previousHandler_);
+    }
+
+  private:
+    rlimit previous_{};
+    void (*previousHandler_)(int) = nullptr;
+};
+
+TEST_F(SystemFilesTest, FailedWriteKeepsTheOldFileWhole) {
+    const std::string path = PathOf("profile.json");
+    files.ReplaceAll(path, "old content\n");
+    {
+        FileSizeLimit limit(16);
+        EXPECT_THROW(files.ReplaceAll(path, std::string(100, 'x')), FileError);
+    }
+    EXPECT_EQ(files.ReadAll(path), "old content\n");
+    EXPECT_EQ(Names(), std::vector<std::string>{"profile.json"});
+}
+
+TEST_F(SystemFilesTest, FailedAppendIsReportedAndKeepsEarlierBytes) {
+    const std::string path = PathOf("capture.log");
+    auto log = files.OpenAppend(path);
+    log->Append("kept\n");
+    {
+        FileSizeLimit limit(8);
+        EXPECT_THROW(log->Append("too long for the limit\n"), FileError);
+    }
+    EXPECT_EQ(files.ReadAll(path).substr(0, 5), "kept\n");
+}
+#endif
+
+}  // namespace
+}  // namespace wusb
