@@ -4,10 +4,10 @@
 #include <QScreen>
 #include <QStyle>
 
-#include "app/FailureText.h"
 #include "app/QtDialogs.h"
 #include "app/WindowFont.h"
 #include "app/Wmain.h"
+#include "uwieg/failure_text.h"
 #include "uwieg/session.h"
 #include "wusb/device.h"
 #include "wusb/guid.h"
@@ -36,7 +36,7 @@ int ProgramEntry(int& argc, char** argv, const std::function<void()>& body) {
     try {
         body();
     } catch (...) {
-        QtDialogs().ShowError(CurrentFailureText());
+        QtDialogs().ShowError(uwieg::CurrentFailureText());
     }
     return 0;
 }

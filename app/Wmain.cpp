@@ -7,14 +7,13 @@
 #include <QString>
 #include <QTimer>
 
-#include "app/FailureText.h"
 #include "app/WindowFont.h"
 #include "app/widgets/PaintNow.h"
-#include "uwieg/err.h"
+#include "uwieg/failure_text.h"
 #include "uwieg/identity.h"
+#include "uwieg/reader_flow.h"
 #include "uwieg/session.h"
 #include "uwieg/upgrade.h"
-#include "wusb/err.h"
 
 namespace {
 
@@ -60,7 +59,7 @@ void TMainWin::RunGuarded(Handler handler) {
     try {
         handler();
     } catch (...) {
-        dialogs_.ShowError(CurrentFailureText());
+        dialogs_.ShowError(uwieg::CurrentFailureText());
     }
 }
 
@@ -105,11 +104,6 @@ bool TMainWin::OpenInterface() {
     return uwieg::OpenInterface(deviceList_, device, dialogs_);
 }
 
-void TMainWin::ConnectReader() {
-    uwieg::ConnectReader(device);
-    ShowReaderState(true);
-}
-
 void TMainWin::UpgrCheck() {
     uwieg::UpgrCheck(device, dialogs_, *this);
 }
@@ -149,21 +143,15 @@ bool TMainWin::WriteFlow() {
 
 template <typename Step>
 bool TMainWin::ReaderFlow(Step step) {
-    try {
-        if (!OpenInterface()) {
-            return false;
-        }
-        ConnectReader();
-        step();
-        device.CloseChannel();
-        return true;
-    } catch (const wusb::WUsbErr& e) {
-        dialogs_.ShowError(wusb::Message(e));
-    } catch (const uwieg::UWiegErr& e) {
-        dialogs_.ShowError(uwieg::Message(e));
+    const uwieg::FlowOutcome outcome =
+        uwieg::RunReaderFlow(deviceList_, device, dialogs_, uwieg::InterfaceChoice{}, [&] {
+            ShowReaderState(true);
+            step();
+        });
+    if (outcome == uwieg::FlowOutcome::Failed) {
+        ShowReaderState(false);
     }
-    ShowReaderState(false);
-    return false;
+    return outcome == uwieg::FlowOutcome::Done;
 }
 
 void TMainWin::AnimateProgress(QProgressBar* bar) {

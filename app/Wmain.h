@@ -48,7 +48,6 @@ class TMainWin : public QWidget, public Ui::TMainWin, private uwieg::UpgradeView
 
     // Steps of the flows.
     bool OpenInterface();
-    void ConnectReader();
     void UpgrCheck();
     bool ReadFlow();
     bool WriteFlow();
@@ -89,8 +88,8 @@ class TMainWin : public QWidget, public Ui::TMainWin, private uwieg::UpgradeView
     // the error box instead of ending the program.
     template <typename Handler>
     void RunGuarded(Handler handler);
-    // Open, connect, `step`, close: the road of both the read and the write. A link or
-    // protocol failure is shown and leaves the reader "not responding", the channel as it was.
+    // Open, connect, `step`, close (uwieg::RunReaderFlow): the road of both the read and the
+    // write. A link or protocol failure is shown and leaves the reader "not responding".
     template <typename Step>
     bool ReaderFlow(Step step);
     // A tick of Timer: a poll that fails (the interface unplugged, say) fails again on every

@@ -5,18 +5,12 @@
 #include <QTextCursor>
 #include <QTimer>
 #include <cstdint>
+#include <optional>
 
-#include "app/FailureText.h"
 #include "app/Wmain.h"
-#include "uwieg/report.h"
+#include "uwieg/failure_text.h"
+#include "uwieg/test_channel.h"
 #include "wusb/err.h"
-
-namespace {
-
-constexpr std::uint8_t kTestChannelMode = 0;
-constexpr int kReportBufferSize = 32;
-
-}  // namespace
 
 void TMainWin::TestShow() {
     suppressTestClick = true;
@@ -25,10 +19,9 @@ void TMainWin::TestShow() {
     suppressTestClick = false;
     pollFailureShown_ = false;
     try {
-        if (!OpenInterface()) {
+        if (!uwieg::OpenTestChannel(deviceList_, device, dialogs_)) {
             return;
         }
-        device.OpenChannel(kTestChannelMode);
         Timer->start();
     } catch (const wusb::WUsbErr& e) {
         dialogs_.ShowError(wusb::Message(e));
@@ -36,10 +29,8 @@ void TMainWin::TestShow() {
 }
 
 void TMainWin::TimerTimer() {
-    std::uint8_t buffer[kReportBufferSize];
-    const int n = device.PollReport(buffer);
-    if (n != 0) {
-        lineText = uwieg::FormatReport(buffer, static_cast<std::size_t>(n));
+    if (const std::optional<uwieg::TestReport> report = uwieg::PollTestReport(device)) {
+        lineText = report->line;
         AddTestLine(lineText);
     }
 }
@@ -51,7 +42,7 @@ void TMainWin::TimerTick() {
     } catch (...) {
         if (!pollFailureShown_) {
             pollFailureShown_ = true;
-            dialogs_.ShowError(CurrentFailureText());
+            dialogs_.ShowError(uwieg::CurrentFailureText());
         }
     }
 }

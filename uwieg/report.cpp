@@ -29,14 +29,16 @@ int Bit(std::uint8_t byte, int bit) {
 
 }  // namespace
 
+ReportHead ReadReportHead(std::uint8_t head) {
+    return {head >> 6, (head & 0x3F) + 4};
+}
+
 std::string FormatReport(const std::uint8_t* payload, std::size_t count) {
     std::string line;
     if (count == 0) {
         return line;
     }
-    const std::uint8_t head = payload[0];
-    const int kind = head >> 6;
-    const int bits = (head & 0x3F) + 4;
+    const auto [kind, bits] = ReadReportHead(payload[0]);
     // Kinds 1 and 3 describe themselves in byte 1; a report too short to carry it reads as 0.
     const std::uint8_t second = count > 1 ? payload[1] : 0;
 

@@ -1,16 +1,68 @@
 #include "uwieg/session.h"
 
+#include <cstdio>
+#include <optional>
+
 #include "uwieg/err.h"
+#include "wusb/err.h"
 
 namespace uwieg {
 
-bool OpenInterface(wusb::WUsbDevTab& list, UWiegDev& dev, Dialogs& dialogs) {
-    if (list.Enumerate() == 0) {
+namespace {
+
+std::string NotFoundText(const InterfaceChoice& choice, int count) {
+    if (choice.bySerial) {
+        return "Nie znaleziono interface'u USB-Wiegand o numerze seryjnym " +
+               SerialNumberText(choice.serial) + ".";
+    }
+    return "Nie znaleziono interface'u USB-Wiegand nr " + std::to_string(choice.index) +
+           " (znaleziono: " + std::to_string(count) + ").";
+}
+
+bool LinkBySerial(wusb::WUsbDevTab& list, UWiegDev& dev, std::uint32_t serial) {
+    std::optional<wusb::WUsbErr> linkFailure;
+    for (int i = 0; i < list.count(); ++i) {
+        try {
+            dev.Link(list, i);
+        } catch (const wusb::WUsbErr& e) {
+            linkFailure = e;
+            continue;
+        }
+        if (dev.serialNumber == serial) {
+            return true;
+        }
+    }
+    if (linkFailure) {
+        throw *linkFailure;
+    }
+    return false;
+}
+
+}  // namespace
+
+std::string SerialNumberText(std::uint32_t serial) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%08X", static_cast<unsigned>(serial));
+    return text;
+}
+
+bool OpenInterface(wusb::WUsbDevTab& list, UWiegDev& dev, Dialogs& dialogs,
+                   const InterfaceChoice& choice) {
+    const int count = list.Enumerate();
+    if (count == 0) {
         dialogs.ShowError(list.accessDenied() ? kNoAccessText : kNoInterfaceText);
         return false;
     }
-    dev.Link(list, 0);
-    return true;
+    if (choice.bySerial) {
+        if (LinkBySerial(list, dev, choice.serial)) {
+            return true;
+        }
+    } else if (choice.index >= 0 && choice.index < count) {
+        dev.Link(list, choice.index);
+        return true;
+    }
+    dialogs.ShowError(NotFoundText(choice, count));
+    return false;
 }
 
 void ConnectReader(UWiegDev& dev) {

@@ -45,18 +45,19 @@ void UpgrFinish(UWiegDev& dev) {
     dev.TunnelStatus(kFinishCommand, nullptr, 0);
 }
 
-void UpgrCheck(UWiegDev& dev, const UpgradeImage& image, Dialogs& dialogs, UpgradeView& view) {
+UpgradeOutcome UpgrCheck(UWiegDev& dev, const UpgradeImage& image, Dialogs& dialogs,
+                         UpgradeView& view) {
     if (image.version() <= dev.firmwareVersion) {
-        return;
+        return UpgradeOutcome::Current;
     }
     view.SetUpgradeLabelVisible(true);
     if (!dialogs.AskYesNo(kUpgradeQuestion, kUpgradeCaption)) {
         view.SetUpgradeLabelVisible(false);
-        return;
+        return UpgradeOutcome::Declined;
     }
     if (!image.IsValid()) {
         dialogs.ShowMessage(kBadImageText);
-        return;
+        return UpgradeOutcome::BadImage;
     }
 
     UpgrHeader(dev, image);
@@ -78,13 +79,20 @@ void UpgrCheck(UWiegDev& dev, const UpgradeImage& image, Dialogs& dialogs, Upgra
     view.SetProgressVisible(false);
     ConnectReader(dev);
     view.ReaderReconnected();
+    return UpgradeOutcome::Done;
 }
 
-void UpgrCheck(UWiegDev& dev, Dialogs& dialogs, UpgradeView& view) {
+UpgradeOutcome UpgrCheck(UWiegDev& dev, Dialogs& dialogs, UpgradeView& view) {
     const std::optional<UpgradeImage> image = BuiltInImage(dev.identity().typeNumber());
-    if (image) {
-        UpgrCheck(dev, *image, dialogs, view);
+    if (!image) {
+        return UpgradeOutcome::Current;
     }
+    return UpgrCheck(dev, *image, dialogs, view);
+}
+
+bool UpgradeAvailable(const ReaderIdentity& identity) {
+    const std::optional<UpgradeImage> image = BuiltInImage(identity.typeNumber());
+    return image && image->version() > identity.firmwareVersion;
 }
 
 }  // namespace uwieg

@@ -36,10 +36,21 @@ void UpgrBlock(UWiegDev& dev, std::uint16_t index, const UpgradeImage& image);
 void UpgrEntry(UWiegDev& dev, const UpgradeImage& image);
 void UpgrFinish(UWiegDev& dev);
 
+enum class UpgradeOutcome {
+    Current,   // no newer image; nothing was asked
+    Declined,  // the user answered No
+    BadImage,  // the image failed its check; the message was shown, nothing sent
+    Done,      // the reader runs the new firmware and is connected again
+};
+
 // Offers and runs the upgrade when `image` is newer than the connected reader's firmware.
 // Failures of the commands (UWiegErr, WUsbErr) leave to the caller.
-void UpgrCheck(UWiegDev& dev, const UpgradeImage& image, Dialogs& dialogs, UpgradeView& view);
+UpgradeOutcome UpgrCheck(UWiegDev& dev, const UpgradeImage& image, Dialogs& dialogs,
+                         UpgradeView& view);
 // The same with the built-in image for the reader's type (nothing for other types).
-void UpgrCheck(UWiegDev& dev, Dialogs& dialogs, UpgradeView& view);
+UpgradeOutcome UpgrCheck(UWiegDev& dev, Dialogs& dialogs, UpgradeView& view);
+
+// True when the built-in image for this reader's type is newer than its firmware.
+bool UpgradeAvailable(const ReaderIdentity& identity);
 
 }  // namespace uwieg

@@ -61,6 +61,7 @@ int WUsbDevTab::Enumerate() {
         slot.fileHandle = file;
         slot.usbHandle = usb;
         slot.devInst = found.devInst;
+        slot.path = found.path;
         ++count_;
     }
     return count_;
@@ -79,6 +80,7 @@ void WUsbDevTab::CloseAll() {
             slot.fileHandle = kNoHandle;
         }
         slot.devInst = 0;
+        slot.path.clear();
     }
     count_ = 0;
 }

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
 
 #include "wusb/guid.h"
 #include "wusb/platform.h"
@@ -16,10 +17,11 @@ struct WUsbDevEntry {
     Handle fileHandle = kNoHandle;
     Handle usbHandle = kNoHandle;
     std::uint32_t devInst = 0;
+    std::string path;  // as the platform listed it (bus and port on libusb), for the user
 };
 
 class WUsbDevTab {
-public:
+  public:
     WUsbDevTab(Platform& platform, const Guid& interfaceGuid);
     ~WUsbDevTab();
     WUsbDevTab(const WUsbDevTab&) = delete;
@@ -41,7 +43,7 @@ public:
     // True when the last Enumerate skipped an interface for want of permission.
     bool accessDenied() const { return accessDenied_; }
 
-private:
+  private:
     Platform& platform_;
     const Guid interfaceGuid_;
     int count_ = 0;
@@ -50,7 +52,7 @@ private:
 };
 
 class WUsbDev {
-public:
+  public:
     // Binds to slot `index`: descriptors, serial number, pipes, 200 ms IN time-out.
     // Raises WUsbErr 0..9; a failure before the last step leaves the object unlinked.
     void Link(WUsbDevTab& table, int index);
@@ -70,7 +72,7 @@ public:
     std::uint8_t outPipe = 0;
     bool firstReadRetry = true;
 
-private:
+  private:
     WUsbDevEntry* entry_ = nullptr;
     Platform* platform_ = nullptr;
 };

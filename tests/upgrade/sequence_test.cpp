@@ -51,7 +51,7 @@ TEST(UpgrCheck, CompletedUpgradeRunsEveryStepInOrderForEachType) {
         SCOPED_TRACE(type);
         Rig rig(type, 1);
         rig.dialogs.answers = {true};
-        uwieg::UpgrCheck(rig.dev, rig.dialogs, rig.view);
+        EXPECT_EQ(uwieg::UpgrCheck(rig.dev, rig.dialogs, rig.view), uwieg::UpgradeOutcome::Done);
 
         const int blocks = uwieg::BuiltInImage(type)->blockCount();
         EXPECT_EQ(rig.timeline, CompletedTimeline(blocks));
@@ -151,7 +151,7 @@ TEST(UpgrCheck, OffersOnlyWhenTheImageIsStrictlyNewer) {
     for (std::uint16_t version : Versions{2, 3, 0x8000, 0xFFFF}) {
         SCOPED_TRACE(version);
         Rig rig(51, version);
-        uwieg::UpgrCheck(rig.dev, rig.dialogs, rig.view);
+        EXPECT_EQ(uwieg::UpgrCheck(rig.dev, rig.dialogs, rig.view), uwieg::UpgradeOutcome::Current);
         EXPECT_TRUE(rig.timeline.empty());
     }
     for (std::uint16_t version : Versions{0, 1}) {
@@ -167,14 +167,14 @@ TEST(UpgrCheck, NothingForATypeWithoutAnImage) {
     Rig rig(41, 1);
     rig.dev.identityWord = (rig.dev.identityWord & 0xFC00FFFFu) | (22u << 16);  // type 42
     ASSERT_EQ(rig.dev.identity().typeNumber(), 42);
-    uwieg::UpgrCheck(rig.dev, rig.dialogs, rig.view);
+    EXPECT_EQ(uwieg::UpgrCheck(rig.dev, rig.dialogs, rig.view), uwieg::UpgradeOutcome::Current);
     EXPECT_TRUE(rig.timeline.empty());
 }
 
 TEST(UpgrCheck, AnswerNoHidesTheLabelAndSendsNothing) {
     Rig rig(41, 1);
     rig.dialogs.answers = {false};
-    uwieg::UpgrCheck(rig.dev, rig.dialogs, rig.view);
+    EXPECT_EQ(uwieg::UpgrCheck(rig.dev, rig.dialogs, rig.view), uwieg::UpgradeOutcome::Declined);
     EXPECT_EQ(rig.timeline, (Timeline{"label+", "ask", "label-"}));
     EXPECT_TRUE(rig.sent().empty());
     EXPECT_EQ(rig.reader().firmwareVersion, 1);
@@ -193,7 +193,8 @@ TEST(UpgrCheck, MalformedImageIsReportedAndNothingIsSent) {
     for (const Bytes* bad : {&reserved, &reservedHigh, &longer, &shorter}) {
         Rig rig(41, 1);
         rig.dialogs.answers = {true};
-        uwieg::UpgrCheck(rig.dev, uwieg::UpgradeImage(*bad), rig.dialogs, rig.view);
+        EXPECT_EQ(uwieg::UpgrCheck(rig.dev, uwieg::UpgradeImage(*bad), rig.dialogs, rig.view),
+                  uwieg::UpgradeOutcome::BadImage);
         EXPECT_EQ(rig.timeline, (Timeline{"label+", "ask", "message"}));
         EXPECT_EQ(rig.dialogs.messages, std::vector<std::string>{"Błąd pliku upgrade."});
         EXPECT_TRUE(rig.view.labelVisible);

@@ -51,6 +51,7 @@ TEST_F(DeviceTable, AtMostEightAreOpenedAndTheRestNotTouched) {
     for (int i = 0; i < 8; ++i) {
         EXPECT_EQ(DeviceAt(i), i);
         EXPECT_EQ(table.entry(i).devInst, platform.device(static_cast<std::size_t>(i)).devInst);
+        EXPECT_EQ(table.entry(i).path, platform.device(static_cast<std::size_t>(i)).path);
     }
     EXPECT_EQ(platform.openFiles(), 8);
     for (const std::string& line : platform.log) {
@@ -110,6 +111,7 @@ TEST_F(DeviceTable, CloseAllFreesUsbBeforeFileSlotBySlot) {
     EXPECT_EQ(platform.log, expected);
     EXPECT_EQ(table.count(), 0);
     EXPECT_EQ(table.entry(0).usbHandle, kNoHandle);
+    EXPECT_EQ(table.entry(1).path, "");
     EXPECT_EQ(platform.staleHandleUses(), 0);
 }
 

@@ -4,5 +4,9 @@
 
 #include <string>
 
+namespace uwieg {
+
 // Call only inside a catch block.
 std::string CurrentFailureText();
+
+}  // namespace uwieg
