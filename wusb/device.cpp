@@ -41,30 +41,41 @@ int WUsbDevTab::Enumerate() {
         if (count_ >= kMaxDevices) {
             break;
         }
-        if (found.path.empty()) {
-            continue;
-        }
-        const Handle file = platform_.OpenFile(found.path);
-        if (file == kNoHandle) {
-            // Remembered so the user can be told to get access, not that nothing is there.
-            if (platform_.LastOpenDeniedAccess()) {
-                accessDenied_ = true;
-            }
-            continue;
-        }
-        const Handle usb = platform_.InitializeUsb(file);
-        if (usb == kNoHandle) {
-            platform_.CloseFile(file);
-            continue;
-        }
-        WUsbDevEntry& slot = entries_[static_cast<std::size_t>(count_)];
-        slot.fileHandle = file;
-        slot.usbHandle = usb;
-        slot.devInst = found.devInst;
-        slot.path = found.path;
-        ++count_;
+        OpenEntry(found);
     }
     return count_;
+}
+
+int WUsbDevTab::Open(const InterfacePath& interface) {
+    CloseAll();
+    accessDenied_ = false;
+    OpenEntry(interface);
+    return count_;
+}
+
+void WUsbDevTab::OpenEntry(const InterfacePath& found) {
+    if (found.path.empty()) {
+        return;
+    }
+    const Handle file = platform_.OpenFile(found.path);
+    if (file == kNoHandle) {
+        // Remembered so the user can be told to get access, not that nothing is there.
+        if (platform_.LastOpenDeniedAccess()) {
+            accessDenied_ = true;
+        }
+        return;
+    }
+    const Handle usb = platform_.InitializeUsb(file);
+    if (usb == kNoHandle) {
+        platform_.CloseFile(file);
+        return;
+    }
+    WUsbDevEntry& slot = entries_[static_cast<std::size_t>(count_)];
+    slot.fileHandle = file;
+    slot.usbHandle = usb;
+    slot.devInst = found.devInst;
+    slot.path = found.path;
+    ++count_;
 }
 
 void WUsbDevTab::CloseAll() {
