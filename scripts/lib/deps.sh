@@ -4,7 +4,7 @@
 # Everything to build and run the programs.
 TRELVO_BUILD_PACKAGES=(
     g++ cmake ninja-build pkg-config
-    qt6-base-dev libusb-1.0-0-dev nlohmann-json3-dev
+    qt6-base-dev libusb-1.0-0-dev nlohmann-json3-dev libcli11-dev
     fonts-dejavu-core fonts-wine
 )
 # What the test suite needs on top: GoogleTest and Google Benchmark, the USB emulation, a

@@ -1,0 +1,66 @@
+#include "cli/global_options.h"
+
+#include <CLI/CLI.hpp>
+#include <algorithm>
+#include <cctype>
+#include <cstdint>
+
+namespace cli {
+
+namespace {
+
+constexpr std::size_t kMaxIndexDigits = 2;
+constexpr std::size_t kMaxSerialDigits = 8;
+
+bool AllDecimal(const std::string& text) {
+    return std::all_of(text.begin(), text.end(),
+                       [](char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; });
+}
+
+bool AllHex(const std::string& text) {
+    return std::all_of(text.begin(), text.end(),
+                       [](char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; });
+}
+
+}  // namespace
+
+std::optional<uwieg::InterfaceChoice> ParseDeviceSelector(const std::string& text) {
+    if (text.empty()) {
+        return std::nullopt;
+    }
+    if (text.size() <= kMaxIndexDigits && AllDecimal(text)) {
+        return uwieg::InterfaceChoice::AtIndex(std::stoi(text));
+    }
+    if (text.size() <= kMaxSerialDigits && AllHex(text)) {
+        const auto serial = static_cast<std::uint32_t>(std::stoul(text, nullptr, 16));
+        return uwieg::InterfaceChoice::WithSerial(serial);
+    }
+    return std::nullopt;
+}
+
+void AddGlobalOptions(CLI::App& app, GlobalOptions& options) {
+    const std::string group = "Opcje globalne";
+    app.add_option_function<std::string>(
+           "--device",
+           [&options](const std::string& text) {
+               const std::optional<uwieg::InterfaceChoice> choice = ParseDeviceSelector(text);
+               if (!choice) {
+                   throw CLI::ValidationError(
+                       "--device",
+                       "oczekiwano numeru na liście (0-7) albo numeru seryjnego "
+                       "(do 8 cyfr szesnastkowych, np. 0001A2F3): " +
+                           text);
+               }
+               options.device = *choice;
+           },
+           "Interface: numer na liście (0 = pierwszy) albo numer seryjny, jak pokazuje 'list'")
+        ->type_name("SEL")
+        ->group(group);
+    app.add_flag("--sim", options.sim, "Wbudowany symulowany interface i czytnik zamiast USB")
+        ->group(group);
+    app.add_flag("--json", options.json,
+                 "Wynik w JSON: jeden dokument na polecenie, jeden obiekt na wiersz dla 'monitor'")
+        ->group(group);
+}
+
+}  // namespace cli

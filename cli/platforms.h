@@ -1,0 +1,37 @@
+// Where the USB platform comes from: the machine's own USB or the built-in simulated interface
+// and reader (--sim). Made on first use, so a command line error never touches USB.
+#pragma once
+
+#include <memory>
+
+#include "wusb/clock.h"
+#include "wusb/platform.h"
+
+namespace sim {
+class SimPlatform;
+}
+
+namespace cli {
+
+class Platforms {
+  public:
+    virtual ~Platforms() = default;
+    virtual wusb::Platform& Native() = 0;
+    virtual wusb::Platform& Simulated() = 0;
+};
+
+// The native backend (libusb, WinUSB) and a simulator with one interface and reader on `clock`.
+class SystemPlatforms final : public Platforms {
+  public:
+    explicit SystemPlatforms(wusb::Clock& clock);
+    ~SystemPlatforms() override;
+    wusb::Platform& Native() override;
+    wusb::Platform& Simulated() override;
+
+  private:
+    wusb::Clock& clock_;
+    std::unique_ptr<wusb::Platform> native_;
+    std::unique_ptr<sim::SimPlatform> simulated_;
+};
+
+}  // namespace cli

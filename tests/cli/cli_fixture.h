@@ -1,0 +1,79 @@
+// trelvo-cli run in-process: the machine's USB and the --sim simulator are both simulated
+// platforms on one fake clock; the terminal, the interrupt and the files are scripted.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <functional>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "cli/context.h"
+#include "sim/device.h"
+#include "sim/platform.h"
+#include "tests/support/memory_files.h"
+#include "wusb/clock.h"
+
+namespace cli_test {
+
+class TestPlatforms final : public cli::Platforms {
+  public:
+    TestPlatforms(wusb::Platform& native, wusb::Platform& simulated)
+        : native_(native), simulated_(simulated) {}
+    wusb::Platform& Native() override { return native_; }
+    wusb::Platform& Simulated() override { return simulated_; }
+
+  private:
+    wusb::Platform& native_;
+    wusb::Platform& simulated_;
+};
+
+class ScriptedTerminal final : public cli::Terminal {
+  public:
+    bool stdinTerminal = false;
+    bool stderrTerminal = false;
+    std::deque<std::string> answers;  // end of input when empty
+    std::vector<std::string> questions;
+
+    bool StdinIsTerminal() const override { return stdinTerminal; }
+    bool StderrIsTerminal() const override { return stderrTerminal; }
+    bool AskYesNo(const std::string& question) override;
+};
+
+class ScriptedInterrupt final : public cli::Interrupt {
+  public:
+    std::function<bool()> when;  // never when unset
+    bool Requested() override { return when && when(); }
+};
+
+struct RunResult {
+    int code = -1;
+    std::string out;
+    std::string err;
+};
+
+class CliBench : public ::testing::Test {
+  protected:
+    CliBench();
+
+    // trelvo-cli with these arguments.
+    RunResult Run(const std::vector<std::string>& args);
+    // Plugs an interface with this serial number into the machine's USB.
+    std::shared_ptr<sim::SimInterface> PlugUsb(const std::string& serial);
+    // The commands an interface received, reader commands as "T<letter>": "O TM Tc o ".
+    static std::string Wire(const sim::SimInterface& iface);
+
+    wusb::FakeClock clock;
+    sim::SimPlatform usb{clock};
+    sim::SimPlatform simulated{clock};
+    std::shared_ptr<sim::SimInterface> simReader = std::make_shared<sim::SimInterface>();
+    TestPlatforms platforms{usb, simulated};
+    ScriptedTerminal terminal;
+    ScriptedInterrupt interrupt;
+    trelvo_test::MemoryFiles files;
+};
+
+}  // namespace cli_test

@@ -1,0 +1,144 @@
+// Every command's exit codes, texts and JSON shapes, in-process on simulated interfaces.
+#include <nlohmann/json.hpp>
+
+#include "cli_fixture.h"
+#include "uwieg/image.h"
+
+namespace cli_test {
+namespace {
+
+using nlohmann::json;
+
+using Commands = CliBench;
+
+TEST_F(Commands, HelpListsEveryCommandAndExitCodeAndUsageErrorsExitOne) {
+    const RunResult help = Run({"--help"});
+    EXPECT_EQ(help.code, 0);
+    for (const char* word :
+         {"list", "info", "monitor", "output", "--device", "--sim", "--json", "--version", "130"}) {
+        EXPECT_NE(help.out.find(word), std::string::npos) << word;
+    }
+    EXPECT_EQ(Run({"--version"}).out, "trelvo-cli 2.1.0\n");
+
+    for (const std::vector<std::string>& wrong :
+         std::vector<std::vector<std::string>>{{},
+                                               {"frobnicate"},
+                                               {"info", "extra"},
+                                               {"--device", "G0", "info"},
+                                               {"output", "--led", "hi"},
+                                               {"output", "--led", "mid", "--buz", "lo"},
+                                               {"monitor", "--count", "0"}}) {
+        const RunResult r = Run(wrong);
+        EXPECT_EQ(r.code, 1) << r.err;
+        EXPECT_EQ(r.err.rfind("trelvo-cli: ", 0), 0u) << r.err;
+    }
+    EXPECT_TRUE(simReader->received().empty());
+}
+
+TEST_F(Commands, ListShowsIndexSerialAndPath) {
+    PlugUsb("0001A2F3");
+    PlugUsb("0000BEEF");
+    const RunResult text = Run({"list"});
+    EXPECT_EQ(text.code, 0);
+    EXPECT_EQ(text.out, "0  0001A2F3  sim:0\n1  0000BEEF  sim:1\n");
+
+    const RunResult r = Run({"list", "--json"});
+    EXPECT_EQ(r.code, 0);
+    EXPECT_EQ(json::parse(r.out), json::parse(R"([{"index":0,"serial":"0001A2F3","path":"sim:0"},
+                              {"index":1,"serial":"0000BEEF","path":"sim:1"}])"));
+}
+
+TEST_F(Commands, NoInterfaceExitsTwoWithTheWindowsText) {
+    const RunResult list = Run({"--json", "list"});
+    EXPECT_EQ(list.code, 2);
+    EXPECT_EQ(json::parse(list.out), json::array());
+    EXPECT_EQ(list.err, "trelvo-cli: Nie znaleziono interface'u USB-Wiegand.\n");
+    for (const char* command : {"info", "monitor"}) {
+        const RunResult r = Run({command});
+        EXPECT_EQ(r.code, 2) << command;
+        EXPECT_EQ(r.err, "trelvo-cli: Nie znaleziono interface'u USB-Wiegand.\n");
+        EXPECT_EQ(r.out, "");
+    }
+    EXPECT_EQ(Run({"output", "--led", "hi", "--buz", "hi"}).code, 2);
+}
+
+TEST_F(Commands, InfoOnTheSimulator) {
+    simReader->reader().firmwareVersion = 1;
+    const RunResult r = Run({"--sim", "--json", "info"});
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(json::parse(r.out), json::parse(R"J({"type":51,"number":42,"variant":0,
+        "firmware":1,"label":"Czytnik KV-T51X, Nr: 00042 (soft: 1)","upgrade_available":true})J"));
+    EXPECT_EQ(Wire(*simReader), "O TM o ");
+
+    simReader->reader().firmwareVersion = uwieg::BuiltInImage(51)->version();
+    const RunResult text = Run({"--sim", "info"});
+    EXPECT_EQ(text.out.substr(0, text.out.find('\n')),
+              "Czytnik KV-T51X, Nr: 00042 (soft: " +
+                  std::to_string(simReader->reader().firmwareVersion) + ")");
+    EXPECT_NE(text.out.find("upgrade:        niepotrzebny"), std::string::npos);
+}
+
+TEST_F(Commands, DeviceChoosesByIndexOrSerial) {
+    PlugUsb("0001A2F3")->reader().readerNumber = 1;
+    PlugUsb("0000BEEF")->reader().readerNumber = 2;
+    PlugUsb("12345678")->reader().readerNumber = 3;
+    const auto number = [&](const std::vector<std::string>& args) {
+        const RunResult r = Run(args);
+        EXPECT_EQ(r.code, 0) << r.err;
+        return r.code == 0 ? json::parse(r.out).at("number").get<int>() : -1;
+    };
+    EXPECT_EQ(number({"--json", "info"}), 1);
+    EXPECT_EQ(number({"--json", "--device", "2", "info"}), 3);
+    EXPECT_EQ(number({"--json", "--device", "0000beef", "info"}), 2);
+    EXPECT_EQ(number({"info", "--json", "--device", "12345678"}), 3);
+
+    const RunResult missing = Run({"--device", "3", "info"});
+    EXPECT_EQ(missing.code, 2);
+    EXPECT_EQ(missing.err,
+              "trelvo-cli: Nie znaleziono interface'u USB-Wiegand nr 3 (znaleziono: 3).\n");
+    EXPECT_EQ(Run({"--device", "0BADCAFE", "info"}).code, 2);
+}
+
+TEST_F(Commands, OutputSetsTheLinesAsTheTestTabDoes) {
+    struct Case {
+        const char* led;
+        const char* buz;
+        std::uint8_t lines;  // BUZ item × 2 + LED item, Hi being item 0
+    };
+    for (const Case& c :
+         {Case{"hi", "hi", 0}, Case{"lo", "hi", 1}, Case{"HI", "Lo", 2}, Case{"lo", "lo", 3}}) {
+        SCOPED_TRACE(std::string(c.led) + "/" + c.buz);
+        simReader->ClearReceived();
+        const RunResult r = Run({"--sim", "output", "--led", c.led, "--buz", c.buz});
+        EXPECT_EQ(r.code, 0) << r.err;
+        EXPECT_EQ(simReader->outputLines(), c.lines);
+        EXPECT_EQ(Wire(*simReader), "S ");
+    }
+    const RunResult r = Run({"--sim", "--json", "output", "--led", "Lo", "--buz", "hi"});
+    EXPECT_EQ(json::parse(r.out), json::parse(R"({"led":"lo","buz":"hi"})"));
+}
+
+TEST_F(Commands, AFailingReaderExitsThreeWithTheWindowsTextAndClosesTheChannel) {
+    simReader->InjectFault({sim::FaultKind::NoAnswer, 'T', 'M'});
+    const RunResult r = Run({"--sim", "info"});
+    EXPECT_EQ(r.code, 3);
+    EXPECT_EQ(r.err, "trelvo-cli: Błąd komunikacji z interfacem USB-Wiegand.\n");
+    EXPECT_FALSE(simReader->channelOpen());
+
+    simReader->reader().typeNumber = 42;
+    EXPECT_EQ(Run({"--sim", "info"}).err, "trelvo-cli: Nie znany typ czytnika.\n");
+
+    simReader->InjectFault({sim::FaultKind::Nak, 'S'});
+    const RunResult output = Run({"--sim", "output", "--led", "hi", "--buz", "hi"});
+    EXPECT_EQ(output.code, 3);
+    EXPECT_EQ(output.err.rfind("trelvo-cli: ", 0), 0u);
+}
+
+TEST_F(Commands, AnInterruptBeforeTheWorkSendsNothing) {
+    interrupt.when = [] { return true; };
+    EXPECT_EQ(Run({"--sim", "info"}).code, 130);
+    EXPECT_TRUE(simReader->received().empty());
+}
+
+}  // namespace
+}  // namespace cli_test
