@@ -5,7 +5,6 @@
 
 #include "uwieg/failure_text.h"
 #include "uwieg/session.h"
-#include "wusb/device.h"
 
 namespace uwieg {
 
@@ -46,25 +45,34 @@ void ProvisionOutput::Finish(ProvisionResult& result) {
     report_(result);
 }
 
+bool LinkInterface(wusb::WUsbDevTab& table, UWiegDev& dev, const wusb::InterfacePath& interface,
+                   ProvisionResult& failure) {
+    failure = {};
+    failure.path = interface.path;
+    if (table.Open(interface) == 0) {
+        failure.error = table.accessDenied() ? kNoAccessText : kCannotOpenText;
+    } else {
+        try {
+            dev.Link(table, 0);
+            return true;
+        } catch (...) {
+            failure.error = CurrentFailureText();
+        }
+    }
+    failure.finished = dev.clock().Now();
+    return false;
+}
+
 ProvisionResult ProvisionInterface(wusb::Platform& platform, wusb::Clock& clock,
                                    const wusb::InterfacePath& interface, const ProvisionJob& job) {
     wusb::WUsbDevTab table(platform, kInterfaceGuid);
     UWiegDev dev(clock);
     ProvisionResult result;
     const wusb::TimeStamp start = clock.Now();
-    if (table.Open(interface) == 0) {
-        result.error = table.accessDenied() ? kNoAccessText : kCannotOpenText;
+    if (LinkInterface(table, dev, interface, result)) {
+        result = ProvisionReader(dev, job);
+        result.path = interface.path;
     } else {
-        try {
-            dev.Link(table, 0);
-            result = ProvisionReader(dev, job);
-        } catch (...) {
-            result.error = CurrentFailureText();
-        }
-    }
-    result.path = interface.path;
-    if (!result.linked) {
-        result.finished = clock.Now();
         result.seconds = static_cast<double>(wusb::ElapsedMs(start, result.finished)) / 1000.0;
     }
     return result;

@@ -12,6 +12,7 @@
 #include "uwieg/audit_log.h"
 #include "uwieg/provision.h"
 #include "wusb/clock.h"
+#include "wusb/device.h"
 #include "wusb/platform.h"
 
 namespace uwieg {
@@ -36,6 +37,11 @@ class ProvisionOutput {
     ProvisionReport report_;
     std::mutex mutex_;
 };
+
+// Opens the listed interface into `table` (its only entry) and links `dev` to it. On failure
+// `failure` says why, with the interface's path and the time.
+bool LinkInterface(wusb::WUsbDevTab& table, UWiegDev& dev, const wusb::InterfacePath& interface,
+                   ProvisionResult& failure);
 
 // Opens, links and provisions the reader behind one listed interface.
 ProvisionResult ProvisionInterface(wusb::Platform& platform, wusb::Clock& clock,
