@@ -1,7 +1,9 @@
 #include "cli/platforms.h"
 
 #include "sim/device.h"
+#include "sim/hotplug.h"
 #include "sim/platform.h"
+#include "uwieg/session.h"
 #include "wusb/platform/native.h"
 
 namespace cli {
@@ -24,6 +26,13 @@ wusb::Platform& SystemPlatforms::Simulated() {
         simulated_->Plug(std::make_shared<sim::SimInterface>());
     }
     return *simulated_;
+}
+
+std::unique_ptr<wusb::Hotplug> MakeHotplug(wusb::Platform& platform, wusb::Clock& clock) {
+    if (auto* simulated = dynamic_cast<sim::SimPlatform*>(&platform)) {
+        return std::make_unique<sim::SimHotplug>(*simulated, clock, uwieg::kInterfaceGuid);
+    }
+    return wusb::MakeNativeHotplug(platform, uwieg::kInterfaceGuid, clock);
 }
 
 }  // namespace cli

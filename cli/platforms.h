@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "wusb/clock.h"
+#include "wusb/hotplug.h"
 #include "wusb/platform.h"
 
 namespace sim {
@@ -33,5 +34,9 @@ class SystemPlatforms final : public Platforms {
     std::unique_ptr<wusb::Platform> native_;
     std::unique_ptr<sim::SimPlatform> simulated_;
 };
+
+// Arrivals and departures of the USB-Wiegand interfaces on either platform: the simulator's plug
+// events, or the native ones (libusb notifications, a re-enumeration elsewhere).
+std::unique_ptr<wusb::Hotplug> MakeHotplug(wusb::Platform& platform, wusb::Clock& clock);
 
 }  // namespace cli

@@ -1,5 +1,6 @@
 #include "uwieg/audit_log.h"
 
+#include <chrono>
 #include <cstdio>
 #include <iterator>
 
@@ -9,28 +10,6 @@ namespace {
 
 // Enough of the end of the file to show a torn line to the user.
 constexpr std::uint64_t kTornLineShown = 4096;
-
-// The proleptic Gregorian date of a day counted from 1970-01-01 (after H. Hinnant's
-// civil_from_days), without the C library's gmtime, which is not safe across threads.
-struct Date {
-    std::int64_t year;
-    unsigned month;
-    unsigned day;
-};
-
-Date DateOfDay(std::int64_t days) {
-    days += 719468;
-    const std::int64_t era = (days >= 0 ? days : days - 146096) / 146097;
-    const auto dayOfEra = static_cast<unsigned>(days - era * 146097);
-    const unsigned yearOfEra =
-        (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
-    const unsigned dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
-    const unsigned shiftedMonth = (5 * dayOfYear + 2) / 153;
-    const unsigned day = dayOfYear - (153 * shiftedMonth + 2) / 5 + 1;
-    const unsigned month = shiftedMonth < 10 ? shiftedMonth + 3 : shiftedMonth - 9;
-    const std::int64_t year = static_cast<std::int64_t>(yearOfEra) + era * 400 + (month <= 2);
-    return {year, month, day};
-}
 
 std::string CsvField(const std::string& text) {
     if (text.find_first_of(",\"\r\n") == std::string::npos) {
@@ -49,19 +28,17 @@ std::string CsvField(const std::string& text) {
 }  // namespace
 
 std::string IsoUtcText(wusb::TimeStamp time) {
-    constexpr std::int64_t kSecondsPerDay = 86400;
-    std::int64_t days = time.seconds / kSecondsPerDay;
-    std::int64_t second = time.seconds % kSecondsPerDay;
-    if (second < 0) {
-        second += kSecondsPerDay;
-        --days;
-    }
-    const Date date = DateOfDay(days);
+    using namespace std::chrono;
+    const sys_seconds instant{seconds{time.seconds}};
+    const sys_days day = floor<days>(instant);
+    const year_month_day date{day};
+    const hh_mm_ss clock{instant - day};
     char text[32];
-    std::snprintf(text, sizeof text, "%04lld-%02u-%02uT%02d:%02d:%02dZ",
-                  static_cast<long long>(date.year), date.month, date.day,
-                  static_cast<int>(second / 3600), static_cast<int>(second / 60 % 60),
-                  static_cast<int>(second % 60));
+    std::snprintf(text, sizeof text, "%04d-%02u-%02uT%02d:%02d:%02dZ",
+                  static_cast<int>(date.year()), static_cast<unsigned>(date.month()),
+                  static_cast<unsigned>(date.day()), static_cast<int>(clock.hours().count()),
+                  static_cast<int>(clock.minutes().count()),
+                  static_cast<int>(clock.seconds().count()));
     return text;
 }
 

@@ -75,6 +75,7 @@ ProvisionResult ProvisionReader(UWiegDev& dev, const ProvisionJob& job) {
         result.after = dev.identity();
         const WriteCheck check = WriteVerified(dev, job.record);
         if (!check.Matches()) {
+            result.mismatch = true;
             throw Failure(MismatchText(check));
         }
         dev.CloseChannel();

@@ -37,7 +37,8 @@ struct ProvisionResult {
     ReaderIdentity before;
     ReaderIdentity after;  // after an upgrade the reader's new firmware; else as before
     bool ok = false;
-    std::string error;  // why it failed; empty on success
+    bool mismatch = false;  // written, but read back different
+    std::string error;      // why it failed; empty on success
     wusb::TimeStamp finished;
     double seconds = 0;
 };

@@ -22,6 +22,7 @@ void AddListCommand(CLI::App& app, CommandAction& chosen);
 void AddInfoCommand(CLI::App& app, CommandAction& chosen);
 void AddMonitorCommand(CLI::App& app, CommandAction& chosen);
 void AddOutputCommand(CLI::App& app, CommandAction& chosen);
+void AddProvisionCommand(CLI::App& app, CommandAction& chosen);
 
 // In the order --help lists them.
 inline constexpr AddCommand kCommands[] = {
@@ -29,6 +30,7 @@ inline constexpr AddCommand kCommands[] = {
     AddInfoCommand,
     AddMonitorCommand,
     AddOutputCommand,
+    AddProvisionCommand,
 };
 
 // The group every command is listed under in --help.
