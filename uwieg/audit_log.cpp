@@ -44,7 +44,7 @@ std::string IsoUtcText(wusb::TimeStamp time) {
 
 std::string AuditLine(const AuditRecord& r) {
     const std::string fields[] = {IsoUtcText(r.time),
-                                  r.interface,
+                                  r.interfaceSerial,
                                   r.type == 0 ? "" : std::to_string(r.type),
                                   r.type == 0 ? "" : std::to_string(r.number),
                                   r.type == 0 ? "" : std::to_string(r.variant),

@@ -20,8 +20,8 @@ inline constexpr const char* kAuditHeader =
 
 struct AuditRecord {
     wusb::TimeStamp time;
-    std::string interface;  // the interface's serial number as printed
-    int type = 0;           // 0 when the reader never answered
+    std::string interfaceSerial;  // as printed; the path when it was never linked
+    int type = 0;                 // 0 when the reader never answered
     std::uint16_t number = 0;
     std::uint32_t variant = 0;
     std::uint16_t firmwareBefore = 0;

@@ -17,7 +17,7 @@ constexpr const char* kCannotOpenText = "Nie można otworzyć interface'u USB-Wi
 AuditRecord AuditRecordOf(const ProvisionResult& result, const ProvisionJob& job) {
     AuditRecord record;
     record.time = result.finished;
-    record.interface = result.linked ? SerialNumberText(result.serial) : result.path;
+    record.interfaceSerial = result.linked ? SerialNumberText(result.serial) : result.path;
     if (result.identified) {
         record.type = result.before.typeNumber();
         record.number = result.before.readerNumber();
@@ -45,11 +45,11 @@ void ProvisionOutput::Finish(ProvisionResult& result) {
     report_(result);
 }
 
-bool LinkInterface(wusb::WUsbDevTab& table, UWiegDev& dev, const wusb::InterfacePath& interface,
+bool LinkInterface(wusb::WUsbDevTab& table, UWiegDev& dev, const wusb::InterfacePath& listed,
                    ProvisionResult& failure) {
     failure = {};
-    failure.path = interface.path;
-    if (table.Open(interface) == 0) {
+    failure.path = listed.path;
+    if (table.Open(listed) == 0) {
         failure.error = table.accessDenied() ? kNoAccessText : kCannotOpenText;
     } else {
         try {
@@ -64,14 +64,14 @@ bool LinkInterface(wusb::WUsbDevTab& table, UWiegDev& dev, const wusb::Interface
 }
 
 ProvisionResult ProvisionInterface(wusb::Platform& platform, wusb::Clock& clock,
-                                   const wusb::InterfacePath& interface, const ProvisionJob& job) {
+                                   const wusb::InterfacePath& listed, const ProvisionJob& job) {
     wusb::WUsbDevTab table(platform, kInterfaceGuid);
     UWiegDev dev(clock);
     ProvisionResult result;
     const wusb::TimeStamp start = clock.Now();
-    if (LinkInterface(table, dev, interface, result)) {
+    if (LinkInterface(table, dev, listed, result)) {
         result = ProvisionReader(dev, job);
-        result.path = interface.path;
+        result.path = listed.path;
     } else {
         result.seconds = static_cast<double>(wusb::ElapsedMs(start, result.finished)) / 1000.0;
     }

@@ -40,12 +40,12 @@ class ProvisionOutput {
 
 // Opens the listed interface into `table` (its only entry) and links `dev` to it. On failure
 // `failure` says why, with the interface's path and the time.
-bool LinkInterface(wusb::WUsbDevTab& table, UWiegDev& dev, const wusb::InterfacePath& interface,
+bool LinkInterface(wusb::WUsbDevTab& table, UWiegDev& dev, const wusb::InterfacePath& listed,
                    ProvisionResult& failure);
 
 // Opens, links and provisions the reader behind one listed interface.
 ProvisionResult ProvisionInterface(wusb::Platform& platform, wusb::Clock& clock,
-                                   const wusb::InterfacePath& interface, const ProvisionJob& job);
+                                   const wusb::InterfacePath& listed, const ProvisionJob& job);
 
 // Provisions the first 8 of `interfaces` concurrently and returns their results in that order.
 std::vector<ProvisionResult> ProvisionAll(wusb::Platform& platform, wusb::Clock& clock,

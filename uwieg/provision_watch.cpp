@@ -70,7 +70,7 @@ void ProvisionWatch::Start(const std::string& path) {
         return;
     }
     auto worker = std::make_unique<Worker>();
-    worker->interface.path = path;
+    worker->listed.path = path;
     Worker& started = *worker;
     workers_.push_back(std::move(worker));
     started.thread = std::thread([this, &started] {
@@ -81,12 +81,12 @@ void ProvisionWatch::Start(const std::string& path) {
 
 void ProvisionWatch::Stop(const std::string& path) {
     for (auto& worker : workers_) {
-        if (worker->interface.path == path) {
+        if (worker->listed.path == path) {
             worker->stop = true;
             worker->thread.join();
         }
     }
-    std::erase_if(workers_, [&path](const auto& worker) { return worker->interface.path == path; });
+    std::erase_if(workers_, [&path](const auto& worker) { return worker->listed.path == path; });
 }
 
 void ProvisionWatch::StopAll() {
@@ -112,7 +112,7 @@ void ProvisionWatch::Serve(Worker& worker) {
     wusb::WUsbDevTab table(platform_, kInterfaceGuid);
     UWiegDev dev(clock_);
     ProvisionResult failure;
-    if (!LinkInterface(table, dev, worker.interface, failure)) {
+    if (!LinkInterface(table, dev, worker.listed, failure)) {
         output_.Finish(failure);
         return;
     }
@@ -124,7 +124,7 @@ void ProvisionWatch::Serve(Worker& worker) {
             provisioned.reset();  // the next reader that answers is a new connection
         } else if (reader != provisioned) {
             ProvisionResult result = ProvisionReader(dev, job_);
-            result.path = worker.interface.path;
+            result.path = worker.listed.path;
             output_.Finish(result);
             provisioned = reader;
         }

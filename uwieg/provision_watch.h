@@ -32,7 +32,7 @@ class ProvisionWatch {
 
   private:
     struct Worker {
-        wusb::InterfacePath interface;
+        wusb::InterfacePath listed;
         std::atomic<bool> stop = false;
         std::atomic<bool> ended = false;
         std::thread thread;

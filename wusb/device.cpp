@@ -46,10 +46,10 @@ int WUsbDevTab::Enumerate() {
     return count_;
 }
 
-int WUsbDevTab::Open(const InterfacePath& interface) {
+int WUsbDevTab::Open(const InterfacePath& listed) {
     CloseAll();
     accessDenied_ = false;
-    OpenEntry(interface);
+    OpenEntry(listed);
     return count_;
 }
 

@@ -9,9 +9,9 @@ namespace {
 // How long a wait sleeps between looks at the signal: a hot-plug event is seen this late at most.
 constexpr std::uint32_t kSignalCheckMs = 50;
 
-bool Contains(const std::vector<InterfacePath>& listing, const InterfacePath& interface) {
-    return std::any_of(listing.begin(), listing.end(), [&interface](const InterfacePath& other) {
-        return other.path == interface.path && other.devInst == interface.devInst;
+bool Contains(const std::vector<InterfacePath>& listing, const InterfacePath& entry) {
+    return std::any_of(listing.begin(), listing.end(), [&entry](const InterfacePath& other) {
+        return other.path == entry.path && other.devInst == entry.devInst;
     });
 }
 
@@ -20,14 +20,14 @@ bool Contains(const std::vector<InterfacePath>& listing, const InterfacePath& in
 std::vector<HotplugEvent> ListingChanges(const std::vector<InterfacePath>& before,
                                          const std::vector<InterfacePath>& after) {
     std::vector<HotplugEvent> events;
-    for (const InterfacePath& interface : before) {
-        if (!Contains(after, interface)) {
-            events.push_back({HotplugEvent::Kind::Removed, interface.path});
+    for (const InterfacePath& entry : before) {
+        if (!Contains(after, entry)) {
+            events.push_back({HotplugEvent::Kind::Removed, entry.path});
         }
     }
-    for (const InterfacePath& interface : after) {
-        if (!Contains(before, interface)) {
-            events.push_back({HotplugEvent::Kind::Arrived, interface.path});
+    for (const InterfacePath& entry : after) {
+        if (!Contains(before, entry)) {
+            events.push_back({HotplugEvent::Kind::Arrived, entry.path});
         }
     }
     return events;
@@ -51,7 +51,7 @@ std::vector<HotplugEvent> ListingHotplug::Relist() {
     if (!platform_.ListInterfaces(interfaceClass_, found)) {
         return {};
     }
-    std::erase_if(found, [](const InterfacePath& interface) { return interface.path.empty(); });
+    std::erase_if(found, [](const InterfacePath& entry) { return entry.path.empty(); });
     std::vector<HotplugEvent> events = ListingChanges(listed_, found);
     listed_ = std::move(found);
     return events;

@@ -19,7 +19,7 @@ const std::string kHeader = std::string(kAuditHeader) + "\n";
 AuditRecord Sample() {
     AuditRecord r;
     r.time = {1796716923, 999};
-    r.interface = "0000ABCD";
+    r.interfaceSerial = "0000ABCD";
     r.type = 51;
     r.number = 42;
     r.variant = 1;
