@@ -42,7 +42,7 @@ int ProgramEntry(int& argc, char** argv, const std::function<void()>& body) {
 }
 
 void RunMainWindow(wusb::Platform& platform, wusb::Clock& clock,
-                   const std::function<void(TMainWin&)>& alongside) {
+                   const std::function<void(TMainWin&)>& alongside, wusb::Hotplug* hotplug) {
     // The link layer's own table of its second interface class lives as long as the program;
     // this program never enumerates it.
     wusb::WUsbDevTab linkLayerTable(platform, wusb::kLinkLayerGuid);
@@ -51,6 +51,9 @@ void RunMainWindow(wusb::Platform& platform, wusb::Clock& clock,
     QtDialogs dialogs;
     TMainWin MainWin(deviceList, clock, dialogs);
     CentreOnScreen(MainWin);
+    if (hotplug != nullptr) {
+        MainWin.FollowInterfaces(*hotplug);
+    }
     if (alongside) {
         alongside(MainWin);
     }

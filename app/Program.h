@@ -4,6 +4,7 @@
 #include <functional>
 
 #include "wusb/clock.h"
+#include "wusb/hotplug.h"
 #include "wusb/platform.h"
 
 class TMainWin;
@@ -14,6 +15,8 @@ int ProgramEntry(int& argc, char** argv, const std::function<void()>& body);
 
 // Creates the USB-Wiegand device list on `platform` and the main window, shows the window
 // centred and runs the message loop until it is closed. `alongside` runs just before the
-// window is shown (the simulator demo opens its panel there).
+// window is shown (the simulator demo opens its panel there). With `hotplug`, the window
+// follows the interface as it is plugged in and out.
 void RunMainWindow(wusb::Platform& platform, wusb::Clock& clock,
-                   const std::function<void(TMainWin&)>& alongside = {});
+                   const std::function<void(TMainWin&)>& alongside = {},
+                   wusb::Hotplug* hotplug = nullptr);

@@ -34,6 +34,7 @@ TMainWin::TMainWin(wusb::WUsbDevTab& deviceList, wusb::Clock& clock, uwieg::Dial
     : QWidget(parent),
       Timer(new QTimer(this)),
       UpgrTimer(new QTimer(this)),
+      HotplugTimer(new QTimer(this)),
       device(clock),
       deviceList_(deviceList),
       clock_(clock),
@@ -77,6 +78,8 @@ void TMainWin::Wire() {
     connect(Timer, &QTimer::timeout, this, [this] { TimerTick(); });
     connect(UpgrTimer, &QTimer::timeout, this,
             [this] { RunGuarded([this] { UpgrTimerTimer(); }); });
+    connect(HotplugTimer, &QTimer::timeout, this,
+            [this] { RunGuarded([this] { HotplugTimerTimer(); }); });
     Konfiguracja->installEventFilter(this);
     Test->installEventFilter(this);
 }
@@ -235,7 +238,9 @@ void TMainWin::WrBtnClick() {
 
 void TMainWin::UpgrTimerTimer() {
     UpgrTimer->stop();
-    if (ReadFlow()) {
+    const bool read = ReadFlow();
+    awaitingInterface_ = deviceList_.count() == 0;
+    if (read) {
         DecodeConfig();
     }
 }

@@ -14,6 +14,7 @@
 #include "uwieg/upgrade.h"
 #include "wusb/clock.h"
 #include "wusb/device.h"
+#include "wusb/hotplug.h"
 
 class QCheckBox;
 class QCloseEvent;
@@ -30,8 +31,15 @@ class TMainWin : public QWidget, public Ui::TMainWin, private uwieg::UpgradeView
              QWidget* parent = nullptr);
     ~TMainWin() override;
 
-    QTimer* Timer;      // 200 ms, test-tab polling
-    QTimer* UpgrTimer;  // 50 ms once, the start-up read
+    QTimer* Timer;         // 200 ms, test-tab polling
+    QTimer* UpgrTimer;     // 50 ms once, the start-up read
+    QTimer* HotplugTimer;  // 250 ms while following the interface
+
+    // Follows the interface through `hotplug` (which must outlive the window): when the
+    // start-up read found no interface, it runs by itself once one is plugged in; when the
+    // test tab lost its interface, monitoring resumes when one comes back.
+    void FollowInterfaces(wusb::Hotplug& hotplug);
+    void HotplugTimerTimer();
 
     // Event handlers.
     void WrBtnClick();
@@ -97,6 +105,9 @@ class TMainWin : public QWidget, public Ui::TMainWin, private uwieg::UpgradeView
     void TimerTick();
 
     bool pollFailureShown_ = false;
+    // The start-up read found no interface; the next one plugged in gets it.
+    bool awaitingInterface_ = false;
+    wusb::Hotplug* hotplug_ = nullptr;
 
     wusb::WUsbDevTab& deviceList_;
     wusb::Clock& clock_;
