@@ -210,6 +210,11 @@ void AddProvisionCommand(CLI::App& app, CommandAction& chosen) {
         "provision",
         "Zapisuje profil do wielu czytników naraz (każdy interface osobno), ze sprawdzeniem");
     command->group(kCommandGroup);
+    command->footer(
+        "Każdy czytnik pokazuje wynik na linii LED interface'u: sukces to dwa krótkie impulsy "
+        "(100 ms włączona, 100 ms wyłączona), błąd jeden długi (1 s).\n"
+        "--watch kończy Ctrl+C; kod wyjścia mówi wtedy, czy każdy obsłużony czytnik "
+        "skonfigurowano.");
     auto options = std::make_shared<ProvisionOptions>();
     command->add_option("PROFILE", options->profile, "Plik profilu (JSON)")->required();
     CLI::Option* all =

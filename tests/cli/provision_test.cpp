@@ -92,6 +92,15 @@ TEST_F(Provision, TheChosenInterfaceOnlyByDefault) {
     EXPECT_EQ(r.out.rfind("000000A2  KV-T51X", 0), 0u) << r.out;
 }
 
+TEST_F(Provision, HelpDescribesTheLedSignal) {
+    const RunResult help = Run({"provision", "--help"});
+    EXPECT_EQ(help.code, 0);
+    for (const char* word :
+         {"--all", "--watch", "--upgrade", "--log", "dwa krótkie", "jeden długi"}) {
+        EXPECT_NE(help.out.find(word), std::string::npos) << word;
+    }
+}
+
 TEST_F(Provision, BadProfilesAndBadCallsTouchNoReader) {
     auto iface = PlugUsb("000000A1");
     files.Put("bad.json", "{\"format\": 1}");
