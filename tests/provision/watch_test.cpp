@@ -21,6 +21,14 @@ namespace {
 
 using uwieg::ProvisionResult;
 
+// Under AddressSanitizer freed memory waits in its quarantine, so resident memory grows with
+// every allocation; its leak checker watches for leaks there instead.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kResidentMemoryTells = false;
+#else
+constexpr bool kResidentMemoryTells = true;
+#endif
+
 // The process's resident memory; 0 where it cannot be read.
 long ResidentKilobytes() {
 #ifdef __linux__
@@ -174,7 +182,9 @@ TEST_F(WatchTest, ThousandReadersInTurnGiveExactlyThousandRecordsInFlatMemory) {
     }
     // The log grows in memory files by design; everything else stays put.
     const long logKilobytes = static_cast<long>(files.Content("log.csv").size() / 1024 * 2);
-    EXPECT_LT(ResidentKilobytes() - residentAfterWarmUp, 1536 + logKilobytes);
+    if (kResidentMemoryTells) {
+        EXPECT_LT(ResidentKilobytes() - residentAfterWarmUp, 1536 + logKilobytes);
+    }
 }
 
 }  // namespace
