@@ -49,6 +49,16 @@ class TrackingIterator {
     const char** lastRead_;
 };
 
+// The start of `text` up to the first blank or unprintable character, at most a few characters.
+std::string_view Printable(std::string_view text) {
+    constexpr std::size_t kLongest = 12;
+    std::size_t length = 0;
+    while (length < text.size() && length < kLongest && text[length] > ' ' && text[length] < 0x7F) {
+        ++length;
+    }
+    return text.substr(0, length);
+}
+
 // Builds the document from the parser's events, recording key positions on the way.
 class Builder {
   public:
@@ -70,24 +80,29 @@ class Builder {
         Level& level = stack_.back();
         level.key = name;
         const std::string path = ChildPath(level, name);
-        const TextPosition position = PositionAt(text_, KeyStart());
+        const std::size_t start = KeyStart();
         if (level.value->contains(name)) {
+            const TextPosition position = PositionAt(text_, start);
             error = ProfileError(path, position.line, position.column, "klucz powtórzony");
             return false;
         }
-        out_.keys[path] = position;
+        out_.keys[path] = start;
         return true;
     }
 
-    bool parse_error(std::size_t position, const std::string& lastToken, const Json::exception&) {
-        // The parser counts from 1 and points just past the offending character.
-        const std::size_t offset = position > 0 ? position - 1 : 0;
-        const bool atEnd = offset >= text_.size();
-        const TextPosition at = PositionAt(text_, atEnd ? text_.size() : offset);
-        std::string message = lastToken.empty() ? std::string("nieoczekiwany koniec tekstu JSON")
-                                                : "błąd składni JSON przy „" + lastToken + "”";
-        if (atEnd && !lastToken.empty()) {
-            message += " (tekst urywa się)";
+    // The parser's own position counts the end of input it read as a character and, after a
+    // number, the character behind it; the last character it actually read is more exact.
+    bool parse_error(std::size_t, const std::string&, const Json::exception& exception) {
+        const bool endOfText =
+            lastRead == nullptr ||
+            std::string_view(exception.what()).find("end of input") != std::string_view::npos;
+        const std::size_t offset =
+            endOfText ? text_.size() : static_cast<std::size_t>(lastRead - text_.data());
+        const TextPosition at = PositionAt(text_, offset);
+        std::string message = endOfText ? "tekst JSON urywa się" : "błąd składni JSON";
+        const std::string_view near = Printable(text_.substr(offset));
+        if (!near.empty()) {
+            message += " przy „" + std::string(near) + "”";
         }
         error = ProfileError("", at.line, at.column, message);
         return false;
@@ -201,7 +216,7 @@ PositionedJson ParsePositionedJson(std::string_view text) {
         throw *builder.error;
     }
     const std::size_t first = text.find_first_not_of(" \t\r\n");
-    result.keys[""] = PositionAt(text, first == std::string_view::npos ? 0 : first);
+    result.root = first == std::string_view::npos ? 0 : first;
     return result;
 }
 

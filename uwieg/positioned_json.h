@@ -2,6 +2,7 @@
 // complaint about a value can point the user at the line and column to fix.
 #pragma once
 
+#include <cstddef>
 #include <map>
 #include <nlohmann/json.hpp>
 #include <string>
@@ -16,9 +17,10 @@ struct TextPosition {
 
 struct PositionedJson {
     nlohmann::ordered_json document;  // members in the order of the text
-    // The opening quote of every key, by dotted path ("wiegand.frame", "list[2].name"); the
-    // empty path is the start of the document's value.
-    std::map<std::string, TextPosition> keys;
+    // The byte offset of every key's opening quote, by dotted path ("wiegand.frame",
+    // "list[2].name"). PositionAt turns one into a line and column when a message needs it.
+    std::map<std::string, std::size_t> keys;
+    std::size_t root = 0;  // where the document's value starts
 };
 
 // The 1-based line and column of the byte at `offset` (a UTF-8 byte order mark is not counted).

@@ -1,6 +1,19 @@
 // Configuration profiles: the reader's 8-byte record as a small, versioned JSON document with
 // named fields, for installers to keep, edit and share.
 //
+// The fields, with their values (the window's control texts in brackets):
+//   format          "trelvo-profile"            version   1
+//   wiegand         frame "24+2" … "64+2" ("24+2 bity" … "64+2 bity (standard)"),
+//                   byte_order "hi-lo" | "lo-hi", parity_bits true | false ("Bez bitów" = false),
+//                   begin_parity, end_parity "even" | "odd"
+//   keypad          key_bits 4 | 8
+//   led             read_signal true | false ("Sygnalizacja odczytu"), time_100ms 0 … 255
+//                   ("x 0.1s"), steady_colour "red" | "green" (" Stan stabilny ")
+//   buzzer          active true | false, slots "1100000": the seven 60 ms boxes, left to right
+//   cards           mifare, icode true | false
+//   reserved        optional: record_mark 0 … 255, frame_index 6 | 7, bits (16 hex digits)
+// Every key but those of "reserved" is required; unknown keys are errors.
+//
 // Every record the window can produce maps to a profile and back to the identical 8 bytes. Bits
 // the window ignores (the record mark when it is not 2, frame size indexes 6 and 7, the unused
 // bits of every byte) are never dropped: the profile keeps them in an optional "reserved"
@@ -48,7 +61,8 @@ std::string ProfileFromRecord(const ReaderConfig& record,
 ReaderConfig RecordFromProfile(std::string_view text);
 
 // "key=value" settings (dotted keys as in the profile, values as JSON scalars or bare words)
-// applied on top of `base`. Throws ProfileError (without a position) naming the key.
+// applied on top of `base`, in order. Setting wiegand.frame drops a reserved frame index. Throws
+// ProfileError (without a position) naming the key.
 ReaderConfig ApplyProfileSettings(const ReaderConfig& base,
                                   const std::vector<std::string>& settings);
 

@@ -25,6 +25,8 @@ namespace {
 #ifdef _WIN32
 using Offset = __int64;
 constexpr int kBinary = _O_BINARY;
+// The C runtime accepts only these two permission bits.
+constexpr int kNewFileMode = _S_IREAD | _S_IWRITE;
 int OpenFd(const std::string& path, int flags, int mode) {
     return _open(path.c_str(), flags, mode);
 }
@@ -49,6 +51,7 @@ int ProcessId() {
 #else
 using Offset = off_t;
 constexpr int kBinary = 0;
+constexpr int kNewFileMode = 0666;  // narrowed by the umask, as for any new file
 int OpenFd(const std::string& path, int flags, int mode) {
     return ::open(path.c_str(), flags | O_CLOEXEC, mode);
 }
@@ -193,6 +196,20 @@ void SyncDirectoryOf(const std::string& path) {
 #endif
 }
 
+// A replaced file keeps its permissions (a profile made private stays private). Best effort: a
+// file whose permissions cannot be copied is still replaced, as a new file would be.
+void KeepPermissionsOf(const std::string& path, int fd) {
+#ifndef _WIN32
+    struct stat old {};
+    if (::stat(path.c_str(), &old) == 0) {
+        ::fchmod(fd, old.st_mode & 07777);
+    }
+#else
+    (void)path;
+    (void)fd;
+#endif
+}
+
 class SystemAppendFile final : public AppendFile {
   public:
     SystemAppendFile(std::string path, int fd) : path_(std::move(path)), fd_(fd) {}
@@ -252,10 +269,11 @@ std::string SystemFiles::ReadAll(const std::string& path) {
 
 void SystemFiles::ReplaceAll(const std::string& path, std::string_view content) {
     const std::string temporary = TemporaryName(path);
-    Descriptor fd(OpenFd(temporary, O_WRONLY | O_CREAT | O_EXCL | kBinary, 0666));
+    Descriptor fd(OpenFd(temporary, O_WRONLY | O_CREAT | O_EXCL | kBinary, kNewFileMode));
     if (fd.get() < 0) {
         Fail(kCannotWrite, path, errno);
     }
+    KeepPermissionsOf(path, fd.get());
     int error = WriteAll(fd.get(), content);
     if (error == 0 && SyncFd(fd.get()) != 0) {
         error = errno;
@@ -276,7 +294,7 @@ void SystemFiles::ReplaceAll(const std::string& path, std::string_view content) 
 }
 
 std::unique_ptr<AppendFile> SystemFiles::OpenAppend(const std::string& path) {
-    const int fd = OpenFd(path, O_RDWR | O_APPEND | O_CREAT | kBinary, 0666);
+    const int fd = OpenFd(path, O_RDWR | O_APPEND | O_CREAT | kBinary, kNewFileMode);
     if (fd < 0) {
         Fail(kCannotOpen, path, errno);
     }

@@ -18,17 +18,23 @@ class MemoryFiles::Appender final : public wusb::AppendFile {
     Appender(MemoryFiles& files, std::string path, std::shared_ptr<Node> node)
         : files_(files), path_(std::move(path)), node_(std::move(node)) {}
 
-    std::uint64_t Size() override { return node_->content.size(); }
+    std::uint64_t Size() override {
+        const std::lock_guard lock(files_.mutex_);
+        return node_->content.size();
+    }
     std::string ReadTail(std::uint64_t count) override {
+        const std::lock_guard lock(files_.mutex_);
         files_.Attempt(Step::kRead, path_);
         const std::size_t size = node_->content.size();
         return node_->content.substr(count < size ? size - static_cast<std::size_t>(count) : 0);
     }
     void Append(std::string_view bytes) override {
+        const std::lock_guard lock(files_.mutex_);
         files_.Attempt(Step::kWrite, path_, node_.get(), bytes);
         node_->content.append(bytes);
     }
     void Sync() override {
+        const std::lock_guard lock(files_.mutex_);
         files_.Attempt(Step::kSync, path_);
         node_->synced = node_->content;
     }
@@ -39,7 +45,18 @@ class MemoryFiles::Appender final : public wusb::AppendFile {
     std::shared_ptr<Node> node_;
 };
 
+int MemoryFiles::Count(Step step) const {
+    const std::lock_guard lock(mutex_);
+    return counts_[Index(step)];
+}
+
+bool MemoryFiles::Exists(const std::string& path) const {
+    const std::lock_guard lock(mutex_);
+    return files_.count(path) != 0;
+}
+
 void MemoryFiles::FailAt(Step step, int nth, std::size_t keptBytes) {
+    const std::lock_guard lock(mutex_);
     const int at = counts_[Index(step)] + nth;
     failures_[Index(step)].insert(at);
     if (step == Step::kWrite) {
@@ -59,6 +76,7 @@ void MemoryFiles::Attempt(Step step, const std::string& path, Node* node, std::s
 }
 
 void MemoryFiles::Put(const std::string& path, std::string content) {
+    const std::lock_guard lock(mutex_);
     auto node = std::make_shared<Node>();
     node->content = content;
     node->synced = std::move(content);
@@ -66,11 +84,13 @@ void MemoryFiles::Put(const std::string& path, std::string content) {
 }
 
 std::string MemoryFiles::Content(const std::string& path) const {
+    const std::lock_guard lock(mutex_);
     const auto found = files_.find(path);
     return found == files_.end() ? std::string() : found->second->content;
 }
 
 std::optional<std::string> MemoryFiles::AfterCrash(const std::string& path) const {
+    const std::lock_guard lock(mutex_);
     const auto found = files_.find(path);
     if (found == files_.end()) {
         return std::nullopt;
@@ -79,6 +99,7 @@ std::optional<std::string> MemoryFiles::AfterCrash(const std::string& path) cons
 }
 
 std::vector<std::string> MemoryFiles::Paths() const {
+    const std::lock_guard lock(mutex_);
     std::vector<std::string> paths;
     for (const auto& entry : files_) {
         paths.push_back(entry.first);
@@ -87,6 +108,7 @@ std::vector<std::string> MemoryFiles::Paths() const {
 }
 
 std::string MemoryFiles::ReadAll(const std::string& path) {
+    const std::lock_guard lock(mutex_);
     const auto found = files_.find(path);
     if (found == files_.end()) {
         throw wusb::FileError(std::string(Verb(Step::kRead)) + " „" + path +
@@ -99,6 +121,7 @@ std::string MemoryFiles::ReadAll(const std::string& path) {
 // The same steps as the real ReplaceAll: write a temporary file, sync it, rename it over `path`.
 // A failure removes the temporary file and leaves `path` as it was.
 void MemoryFiles::ReplaceAll(const std::string& path, std::string_view content) {
+    const std::lock_guard lock(mutex_);
     const std::string temporary = path + ".tmp-" + std::to_string(++temporaries_);
     auto node = std::make_shared<Node>();
     files_[temporary] = node;
@@ -117,6 +140,7 @@ void MemoryFiles::ReplaceAll(const std::string& path, std::string_view content) 
 }
 
 std::unique_ptr<wusb::AppendFile> MemoryFiles::OpenAppend(const std::string& path) {
+    const std::lock_guard lock(mutex_);
     auto& node = files_[path];
     if (!node) {
         node = std::make_shared<Node>();

@@ -1,11 +1,13 @@
 // Files kept in memory for tests: any write, sync, rename or read can be made to fail, and the
-// state a crash would leave behind (only what was synced) can be inspected at any moment.
+// state a crash would leave behind (only what was synced) can be inspected at any moment. Safe
+// to use from several threads, as a program writing a log from a worker thread does.
 #pragma once
 
 #include <array>
 #include <cstddef>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <set>
 #include <string>
@@ -23,11 +25,11 @@ class MemoryFiles final : public wusb::Files {
     // write still stores its first `keptBytes` bytes, as a short write before an error does.
     void FailAt(Step step, int nth, std::size_t keptBytes = 0);
     // Steps of that kind tried so far, failed ones included.
-    int Count(Step step) const { return counts_[Index(step)]; }
+    int Count(Step step) const;
 
     // A file that exists and is already on the storage device.
     void Put(const std::string& path, std::string content);
-    bool Exists(const std::string& path) const { return files_.count(path) != 0; }
+    bool Exists(const std::string& path) const;
     // What the program reads now; empty when the file does not exist.
     std::string Content(const std::string& path) const;
     // What a crash now would leave: the synced bytes, or nothing when the file would not exist.
@@ -46,11 +48,13 @@ class MemoryFiles final : public wusb::Files {
     class Appender;
 
     static std::size_t Index(Step step) { return static_cast<std::size_t>(step); }
-    // Counts the step; throws (after keeping a prefix of `bytes`, for writes) when it is to fail.
+    // Counts the step (the caller holds mutex_); throws (after keeping a prefix of `bytes`, for
+    // writes) when it is to fail.
     void Attempt(Step step, const std::string& path, Node* node = nullptr,
                  std::string_view bytes = {});
 
     // Shared, so an open AppendFile keeps writing to its file after a rename replaced the name.
+    mutable std::mutex mutex_;
     std::map<std::string, std::shared_ptr<Node>> files_;
     std::array<int, 4> counts_{};
     std::array<std::set<int>, 4> failures_;

@@ -81,6 +81,17 @@ TEST_F(SystemFilesTest, ReplaceAllReplacesWholeAndLeavesNoTemporaryFile) {
     EXPECT_EQ(Names(), std::vector<std::string>{"profile.json"});
 }
 
+#ifndef _WIN32
+TEST_F(SystemFilesTest, ReplaceKeepsThePermissionsOfTheOldFile) {
+    const std::string path = PathOf("private.json");
+    files.ReplaceAll(path, "old");
+    fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write);
+    files.ReplaceAll(path, "new");
+    EXPECT_EQ(fs::status(path).permissions(), fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(files.ReadAll(path), "new");
+}
+#endif
+
 TEST_F(SystemFilesTest, FailedReplaceLeavesTheTargetAndRemovesTheTemporaryFile) {
     // A directory in the way makes the final rename fail after the temporary file was written.
     const std::string path = PathOf("busy");

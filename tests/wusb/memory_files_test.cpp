@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "tests/support/memory_files.h"
 
 namespace trelvo_test {
@@ -70,6 +72,31 @@ TEST(MemoryFiles, AnOpenAppendFileKeepsItsFileWhenTheNameIsReplaced) {
     log->Append("+");
     EXPECT_EQ(files.Content("f"), "new");
     EXPECT_EQ(log->ReadTail(10), "old+");
+}
+
+TEST(MemoryFiles, AppendsFromSeveralThreadsAreAllKept) {
+    MemoryFiles files;
+    auto log = files.OpenAppend("log");
+    const auto writer = [&](char mark) {
+        for (int i = 0; i < 2000; ++i) {
+            log->Append(std::string(3, mark));
+            if (i % 100 == 0) {
+                log->Sync();
+            }
+        }
+    };
+    std::thread first(writer, 'a');
+    std::thread second(writer, 'b');
+    writer('c');
+    first.join();
+    second.join();
+    const std::string content = files.Content("log");
+    ASSERT_EQ(content.size(), 3u * 3 * 2000);
+    for (std::size_t i = 0; i < content.size(); i += 3) {
+        ASSERT_TRUE(content[i] == content[i + 1] && content[i] == content[i + 2])
+            << "torn at " << i;
+    }
+    EXPECT_EQ(files.Count(Step::kWrite), 3 * 2000);
 }
 
 }  // namespace
