@@ -3,10 +3,17 @@
 #include "sim/device.h"
 #include "sim/hotplug.h"
 #include "sim/platform.h"
+#include "sim/transmission.h"
 #include "uwieg/session.h"
 #include "wusb/platform/native.h"
 
 namespace cli {
+
+std::vector<sim::Transmission> SampleTransmissions() {
+    return {
+        sim::Transmission::Card(26, {0x5A, 0x3C, 0x96, 0x40}), sim::Transmission::Key(4, 0x07),
+        sim::Transmission::CardWithParity(32, {0x00, 0x12, 0xD6, 0x87}, false, true, true, false)};
+}
 
 SystemPlatforms::SystemPlatforms(wusb::Clock& clock) : clock_(clock) {}
 
@@ -22,8 +29,14 @@ wusb::Platform& SystemPlatforms::Native() {
 wusb::Platform& SystemPlatforms::Simulated() {
     if (!simulated_) {
         simulated_ = std::make_unique<sim::SimPlatform>(clock_);
-        // A type 51 reader with current firmware, as the simulator demo starts.
-        simulated_->Plug(std::make_shared<sim::SimInterface>());
+        // A type 51 reader with current firmware, as the simulator demo starts, holding a card,
+        // a key and a card with parity bits for the first monitor to show.
+        auto reader = std::make_shared<sim::SimInterface>();
+        // After plugging in, which starts the interface over with nothing queued.
+        simulated_->Plug(reader);
+        for (const sim::Transmission& sample : SampleTransmissions()) {
+            reader->Present(sample);
+        }
     }
     return *simulated_;
 }

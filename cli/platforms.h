@@ -8,9 +8,12 @@
 #include "wusb/hotplug.h"
 #include "wusb/platform.h"
 
+#include <vector>
+
 namespace sim {
 class SimPlatform;
-}
+struct Transmission;
+}  // namespace sim
 
 namespace cli {
 
@@ -20,6 +23,9 @@ class Platforms {
     virtual wusb::Platform& Native() = 0;
     virtual wusb::Platform& Simulated() = 0;
 };
+
+// What the built-in simulated reader has sent when --sim starts, so monitor shows something.
+std::vector<sim::Transmission> SampleTransmissions();
 
 // The native backend (libusb, WinUSB) and a simulator with one interface and reader on `clock`.
 class SystemPlatforms final : public Platforms {

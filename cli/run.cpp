@@ -8,6 +8,7 @@
 #include "trelvo/version.h"
 #include "uwieg/err.h"
 #include "uwieg/failure_text.h"
+#include "uwieg/profile.h"
 #include "wusb/err.h"
 
 namespace cli {
@@ -76,6 +77,10 @@ int RunCli(int argc, const char* const* argv, Environment& environment) {
         context.Error(uwieg::CurrentFailureText());
     } catch (const uwieg::UWiegErr&) {
         context.Error(uwieg::CurrentFailureText());
+    } catch (const uwieg::ProfileError& error) {
+        // Settings that only the reader's own record made invalid: nothing was written.
+        context.Error(error.what());
+        return kExitInvalidProfile;
     }
     return kExitDeviceFailed;
 }

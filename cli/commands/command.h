@@ -20,6 +20,9 @@ using AddCommand = void (*)(CLI::App& app, CommandAction& chosen);
 
 void AddListCommand(CLI::App& app, CommandAction& chosen);
 void AddInfoCommand(CLI::App& app, CommandAction& chosen);
+void AddReadCommand(CLI::App& app, CommandAction& chosen);
+void AddWriteCommand(CLI::App& app, CommandAction& chosen);
+void AddUpgradeCommand(CLI::App& app, CommandAction& chosen);
 void AddMonitorCommand(CLI::App& app, CommandAction& chosen);
 void AddOutputCommand(CLI::App& app, CommandAction& chosen);
 void AddProvisionCommand(CLI::App& app, CommandAction& chosen);
@@ -28,6 +31,9 @@ void AddProvisionCommand(CLI::App& app, CommandAction& chosen);
 inline constexpr AddCommand kCommands[] = {
     AddListCommand,
     AddInfoCommand,
+    AddReadCommand,
+    AddWriteCommand,
+    AddUpgradeCommand,
     AddMonitorCommand,
     AddOutputCommand,
     AddProvisionCommand,

@@ -19,6 +19,9 @@ namespace cli {
 
 namespace {
 
+constexpr double kMinDurationSeconds = 0.001;
+constexpr double kMaxDurationSeconds = 1e9;
+
 struct MonitorOptions {
     std::optional<int> count;
     std::optional<double> durationSeconds;
@@ -100,9 +103,14 @@ void AddMonitorCommand(CLI::App& app, CommandAction& chosen) {
         ->type_name("N")
         ->check(CLI::PositiveNumber);
     command->add_option("--duration", options->durationSeconds, "Kończy po SEC sekundach")
-        ->type_name("SEC")
-        ->check(CLI::PositiveNumber);
+        ->type_name("SEC");
     command->callback([&chosen, options] {
+        // Bounded here rather than by a validator, so NaN and huge values are refused the same
+        // way everywhere and the milliseconds always fit; a billion seconds is over 30 years.
+        const std::optional<double> seconds = options->durationSeconds;
+        if (seconds && !(*seconds >= kMinDurationSeconds && *seconds <= kMaxDurationSeconds)) {
+            throw CLI::ValidationError("--duration", "oczekiwano liczby sekund od 0.001 do 1e9");
+        }
         chosen = [options](const Context& context) { return RunMonitor(context, *options); };
     });
 }

@@ -19,16 +19,16 @@
 
 namespace cli_test {
 
+// A test may swap either platform for a decorator of it.
 class TestPlatforms final : public cli::Platforms {
   public:
-    TestPlatforms(wusb::Platform& native, wusb::Platform& simulated)
-        : native_(native), simulated_(simulated) {}
-    wusb::Platform& Native() override { return native_; }
-    wusb::Platform& Simulated() override { return simulated_; }
+    TestPlatforms(wusb::Platform& nativePlatform, wusb::Platform& simulatedPlatform)
+        : native(&nativePlatform), simulated(&simulatedPlatform) {}
+    wusb::Platform& Native() override { return *native; }
+    wusb::Platform& Simulated() override { return *simulated; }
 
-  private:
-    wusb::Platform& native_;
-    wusb::Platform& simulated_;
+    wusb::Platform* native;
+    wusb::Platform* simulated;
 };
 
 class ScriptedTerminal final : public cli::Terminal {

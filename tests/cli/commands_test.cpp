@@ -27,7 +27,10 @@ TEST_F(Commands, HelpListsEveryCommandAndExitCodeAndUsageErrorsExitOne) {
                                                {"--device", "G0", "info"},
                                                {"output", "--led", "hi"},
                                                {"output", "--led", "mid", "--buz", "lo"},
-                                               {"monitor", "--count", "0"}}) {
+                                               {"monitor", "--count", "0"},
+                                               {"monitor", "--duration", "1e300"},
+                                               {"monitor", "--duration", "0"},
+                                               {"monitor", "--duration", "nan"}}) {
         const RunResult r = Run(wrong);
         EXPECT_EQ(r.code, 1) << r.err;
         EXPECT_EQ(r.err.rfind("trelvo-cli: ", 0), 0u) << r.err;

@@ -9,8 +9,12 @@
 #include "cli/global_options.h"
 #include "cli/interrupt.h"
 #include "cli/output.h"
+#include "cli/platforms.h"
 #include "cli/terminal.h"
+#include "sim/device.h"
+#include "sim/platform.h"
 #include "uwieg/upgrade.h"
+#include "wusb/clock.h"
 
 namespace cli_test {
 namespace {
@@ -63,6 +67,15 @@ TEST(Output, IsoTimesAndHex) {
     const std::uint8_t bytes[] = {0x00, 0x0F, 0xA0, 0xFF};
     EXPECT_EQ(cli::HexBytes(bytes), "000fa0ff");
     EXPECT_EQ(cli::HexBytes({}), "");
+}
+
+TEST(SystemPlatforms, TheSimulatorHoldsTheSampleTransmissionsForMonitor) {
+    wusb::FakeClock clock;
+    cli::SystemPlatforms platforms(clock);
+    auto& simulated = dynamic_cast<sim::SimPlatform&>(platforms.Simulated());
+    EXPECT_EQ(&simulated, &platforms.Simulated()) << "one simulator per program";
+    ASSERT_EQ(simulated.deviceCount(), 1);
+    EXPECT_EQ(simulated.device(0)->pendingTransmissions(), cli::SampleTransmissions().size());
 }
 
 #ifndef _WIN32

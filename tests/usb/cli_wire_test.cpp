@@ -1,141 +1,248 @@
-// The real trelvo-cli on the real libusb: `provision` runs as a child process whose umockdev
-// preload forwards its USB requests to the emulated interfaces in this process.
+// trelvo-cli on the real libusb: every command in-process on the emulated USB device (the
+// simulated interface and reader as its firmware), and the real program as a child process.
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
-#include <cstdlib>
+#include <cstdio>
 #include <fstream>
+#include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
-#include <thread>
 #include <vector>
 
+#include "cli/run.h"
+#include "sim/transmission.h"
 #include "sim_firmware.h"
 #include "usb_bench.h"
+#include "uwieg/image.h"
 #include "uwieg/profile.h"
+#include "uwieg/report.h"
+#include "wusb/clock.h"
+#include "wusb/files.h"
 
 extern char** environ;
 
 namespace usbtest {
 namespace {
 
-const uwieg::ReaderConfig kRecord{2, 0x80, 7, 1, 0x44, 0, 1, 0};
-constexpr int kInterfaces = 8;
+using nlohmann::json;
+
+// The machine's USB is the emulated bus; there is no simulator in these runs.
+class UsbOnly final : public cli::Platforms {
+  public:
+    explicit UsbOnly(wusb::Platform& usb) : usb_(usb) {}
+    wusb::Platform& Native() override { return usb_; }
+    wusb::Platform& Simulated() override { return usb_; }
+
+  private:
+    wusb::Platform& usb_;
+};
+
+class NoTerminal final : public cli::Terminal {
+  public:
+    bool StdinIsTerminal() const override { return false; }
+    bool StderrIsTerminal() const override { return false; }
+    bool AskYesNo(const std::string&) override { return false; }
+};
+
+class NoInterrupt final : public cli::Interrupt {
+  public:
+    bool Requested() override { return false; }
+};
+
+struct RunResult {
+    int code = -1;
+    std::string out;
+    std::string err;
+};
 
 class CliOnEmulatedUsb : public UsbBench {
   protected:
-    void SetUp() override {
-        UsbBench::SetUp();
-        const char* tmp = std::getenv("TMPDIR");
-        dir_ = std::string(tmp ? tmp : "/tmp") + "/cli-wire-" + std::to_string(getpid());
-        mkdir(dir_.c_str(), 0700);
-        std::ofstream(dir_ + "/site.json") << uwieg::ProfileFromRecord(kRecord);
-        std::remove((dir_ + "/audit.csv").c_str());
-    }
-    void PlugInterfaces(int count) {
-        for (int i = 0; i < count; ++i) {
-            auto firmware = std::make_unique<SimFirmware>();
-            firmware->sim.reader().readerNumber = static_cast<std::uint16_t>(100 + i);
-            AddDevice(std::to_string(i + 1), {}, *firmware);
-            firmwares_.push_back(std::move(firmware));
+    RunResult Run(const std::vector<std::string>& args) {
+        std::vector<const char*> argv{"trelvo-cli"};
+        for (const std::string& arg : args) {
+            argv.push_back(arg.c_str());
         }
-    }
-    // Starts trelvo-cli with these arguments, its output into a file.
-    void Start(const std::vector<std::string>& args) {
-        std::vector<std::string> all{TRELVO_CLI_PROGRAM};
-        all.insert(all.end(), args.begin(), args.end());
-        std::vector<char*> argv;
-        for (std::string& arg : all) {
-            argv.push_back(arg.data());
-        }
-        argv.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, (dir_ + "/out.txt").c_str(),
-                                         O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        ASSERT_EQ(posix_spawn(&child_, argv[0], &actions, nullptr, argv.data(), environ), 0);
-        posix_spawn_file_actions_destroy(&actions);
-    }
-    int Wait() {
-        int status = 0;
-        waitpid(child_, &status, 0);
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-    static std::vector<std::string> Lines(const std::string& path) {
-        std::ifstream in(path);
-        std::vector<std::string> lines;
-        for (std::string line; std::getline(in, line);) {
-            lines.push_back(line);
-        }
-        return lines;
-    }
-    bool Configured(int n) {
-        bool done = false;
-        devices_[static_cast<std::size_t>(n)]->WithFirmware([&](Firmware&) {
-            done = firmwares_[static_cast<std::size_t>(n)]->sim.reader().config == kRecord;
-        });
-        return done;
+        std::ostringstream out;
+        std::ostringstream err;
+        UsbOnly platforms(platform());
+        cli::Environment environment{platforms, clock_, out, err, terminal_, interrupt_, files_};
+        RunResult result;
+        result.code = cli::RunCli(static_cast<int>(argv.size()), argv.data(), environment);
+        result.out = out.str();
+        result.err = err.str();
+        return result;
     }
 
-    std::string dir_;
-    std::vector<std::unique_ptr<SimFirmware>> firmwares_;
-    pid_t child_ = 0;
+    // What the firmware received, reader commands as "T<letter>": "O TM Tc o ".
+    static std::string Wire(EmulatedDevice& device, SimFirmware& firmware) {
+        std::string text;
+        device.WithFirmware([&](Firmware&) {
+            for (const auto& r : firmware.sim.received()) {
+                text += static_cast<char>(r.command);
+                if (r.command == 'T' && !r.payload.empty()) {
+                    text += static_cast<char>(r.payload[0]);
+                }
+                text += ' ';
+            }
+        });
+        return text;
+    }
+
+    std::string TempPath(const std::string& name) {
+        const char* tmp = std::getenv("TMPDIR");
+        return std::string(tmp != nullptr ? tmp : "/tmp") + "/cli-wire-" +
+               std::to_string(getpid()) + "-" + name;
+    }
+
+    wusb::SystemClock clock_;
+    NoTerminal terminal_;
+    NoInterrupt interrupt_;
+    wusb::SystemFiles files_;
 };
 
-TEST_F(CliOnEmulatedUsb, ProvisionAllConfiguresEightInterfacesAndLogsEachOnce) {
-    PlugInterfaces(kInterfaces);
-    Start({"provision", dir_ + "/site.json", "--all", "--log", dir_ + "/audit.csv"});
-    EXPECT_EQ(Wait(), 0);
-    const auto out = Lines(dir_ + "/out.txt");
-    ASSERT_EQ(out.size(), kInterfaces + 1u);
-    EXPECT_EQ(out.back(), "Skonfigurowano 8 z 8 czytników; błędów: 0.");
-    const auto log = Lines(dir_ + "/audit.csv");
-    ASSERT_EQ(log.size(), kInterfaces + 1u);
-    for (int n = 0; n < kInterfaces; ++n) {
-        EXPECT_TRUE(Configured(n)) << n;
-        EXPECT_NE(log[static_cast<std::size_t>(n) + 1].find(",ok,"), std::string::npos);
-    }
-}
+TEST_F(CliOnEmulatedUsb, InfoReadAndVerifiedWrite) {
+    SimFirmware firmware;
+    firmware.sim.reader().typeNumber = 43;
+    firmware.sim.reader().readerNumber = 777;
+    EmulatedDevice& device = AddDevice("1", {}, firmware);
 
-TEST_F(CliOnEmulatedUsb, OneFaultyInterfaceFailsAloneAndTheExitCodeSaysSo) {
-    PlugInterfaces(kInterfaces);
-    devices_[3]->WithFirmware([](Firmware& f) {
-        static_cast<SimFirmware&>(f).sim.InjectFault({sim::FaultKind::ReaderStatus, 'T', 'C'});
+    const RunResult info = Run({"--json", "info"});
+    ASSERT_EQ(info.code, 0) << info.err;
+    const json reader = json::parse(info.out);
+    EXPECT_EQ(reader.at("type"), 43);
+    EXPECT_EQ(reader.at("number"), 777);
+    EXPECT_EQ(Wire(device, firmware), "O TM o ");
+
+    const std::string path = TempPath("profile.json");
+    const RunResult read = Run({"read", "-o", path});
+    ASSERT_EQ(read.code, 0) << read.err;
+    std::string original;
+    device.WithFirmware(
+        [&](Firmware&) { original = uwieg::ProfileFromRecord(firmware.sim.reader().config); });
+    EXPECT_EQ(files_.ReadAll(path), original);
+
+    const RunResult write = Run({"--json", "write", "--set", "wiegand.frame=40+2", path});
+    EXPECT_EQ(write.code, 0) << write.err;
+    EXPECT_EQ(json::parse(write.out).at("verified"), true);
+    device.WithFirmware([&](Firmware&) {
+        EXPECT_EQ(firmware.sim.reader().config[4] & 0x07, 2);
+        EXPECT_FALSE(firmware.sim.channelOpen());
     });
-    Start({"provision", dir_ + "/site.json", "--all", "--log", dir_ + "/audit.csv"});
-    EXPECT_EQ(Wait(), 3);
-    const auto log = Lines(dir_ + "/audit.csv");
-    ASSERT_EQ(log.size(), kInterfaces + 1u);
-    int failed = 0;
-    for (std::size_t i = 1; i < log.size(); ++i) {
-        failed += log[i].find(",failed,") != std::string::npos;
+    std::remove(path.c_str());
+}
+
+TEST_F(CliOnEmulatedUsb, UpgradeWithYesFromFirmwareOne) {
+    SimFirmware firmware;
+    firmware.sim.reader().firmwareVersion = 1;
+    EmulatedDevice& device = AddDevice("1", {}, firmware);
+    const RunResult r = Run({"--json", "upgrade", "--yes"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    const int version = uwieg::BuiltInImage(51)->version();
+    EXPECT_EQ(json::parse(r.out).at("firmware"), version);
+    device.WithFirmware([&](Firmware&) {
+        EXPECT_EQ(firmware.sim.completedUpgrades(), 1);
+        EXPECT_EQ(firmware.sim.reader().firmwareVersion, version);
+    });
+}
+
+TEST_F(CliOnEmulatedUsb, MonitorCountAndOutput) {
+    SimFirmware firmware;
+    const sim::Transmission card = sim::Transmission::Card(34, {0xDE, 0xAD, 0xBE, 0xEF, 0x80});
+    firmware.sim.Present(card);
+    EmulatedDevice& device = AddDevice("1", {}, firmware);
+    const RunResult monitor = Run({"monitor", "--count", "1"});
+    ASSERT_EQ(monitor.code, 0) << monitor.err;
+    EXPECT_EQ(monitor.out, uwieg::FormatReport(card.payload.data(), card.payload.size()) + "\n");
+    EXPECT_EQ(Wire(device, firmware), "O o ");
+
+    const RunResult output = Run({"output", "--led", "lo", "--buz", "hi"});
+    EXPECT_EQ(output.code, 0) << output.err;
+    device.WithFirmware([&](Firmware&) { EXPECT_EQ(firmware.sim.outputLines(), 1); });
+}
+
+TEST_F(CliOnEmulatedUsb, DeviceChoosesAmongSeveralInterfaces) {
+    SimFirmware first;
+    first.sim.reader().readerNumber = 1;
+    SimFirmware second;
+    second.sim.reader().readerNumber = 2;
+    DeviceSpec secondSpec;
+    secondSpec.serial = "0000BEEF";
+    AddDevice("1", {}, first);
+    EmulatedDevice& secondDevice = AddDevice("2", secondSpec, second);
+
+    const RunResult list = Run({"--json", "list"});
+    ASSERT_EQ(list.code, 0) << list.err;
+    EXPECT_EQ(json::parse(list.out),
+              json::parse(R"([{"index":0,"serial":"0001A2F3","path":"usb:1-1"},
+                              {"index":1,"serial":"0000BEEF","path":"usb:1-2"}])"));
+
+    for (const char* selector : {"0000BEEF", "1"}) {
+        const RunResult info = Run({"--json", "--device", selector, "info"});
+        ASSERT_EQ(info.code, 0) << info.err;
+        EXPECT_EQ(json::parse(info.out).at("number"), 2) << selector;
     }
-    EXPECT_EQ(failed, 1);
-    for (int n = 0; n < kInterfaces; ++n) {
-        EXPECT_EQ(Configured(n), n != 3) << n;
+    const RunResult output = Run({"--device", "0000BEEF", "output", "--led", "hi", "--buz", "lo"});
+    EXPECT_EQ(output.code, 0) << output.err;
+    secondDevice.WithFirmware([&](Firmware&) { EXPECT_EQ(second.sim.outputLines(), 2); });
+    EXPECT_EQ(Run({"--device", "12345678", "info"}).code, 2);
+}
+
+TEST_F(CliOnEmulatedUsb, NoInterfaceExitsTwo) {
+    for (const char* command : {"list", "info", "read"}) {
+        const RunResult r = Run({command});
+        EXPECT_EQ(r.code, 2) << command;
+        EXPECT_EQ(r.err, "trelvo-cli: Nie znaleziono interface'u USB-Wiegand.\n") << command;
     }
 }
 
-TEST_F(CliOnEmulatedUsb, WatchProvisionsAnInterfacePluggedInAfterTheStart) {
-    Start({"provision", dir_ + "/site.json", "--watch", "--log", dir_ + "/audit.csv"});
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    PlugInterfaces(1);
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (Lines(dir_ + "/audit.csv").size() < 2 && std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+#ifdef TRELVO_CLI_PROGRAM
+// The program itself, as a script runs it: its standard output and exit code.
+RunResult RunProgram(const std::vector<std::string>& args) {
+    int pipeFds[2];
+    EXPECT_EQ(pipe(pipeFds), 0);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
+    posix_spawn_file_actions_addclose(&actions, pipeFds[0]);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    std::vector<std::string> storage{TRELVO_CLI_PROGRAM};
+    storage.insert(storage.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& arg : storage) {
+        argv.push_back(arg.data());
     }
-    kill(child_, SIGINT);
-    EXPECT_EQ(Wait(), 0);
-    EXPECT_TRUE(Configured(0));
-    const auto log = Lines(dir_ + "/audit.csv");
-    ASSERT_EQ(log.size(), 2u);
-    EXPECT_NE(log[1].find(",51,100,"), std::string::npos) << log[1];
+    argv.push_back(nullptr);
+    pid_t child = 0;
+    RunResult result;
+    EXPECT_EQ(posix_spawn(&child, argv[0], &actions, nullptr, argv.data(), environ), 0);
+    posix_spawn_file_actions_destroy(&actions);
+    close(pipeFds[1]);
+    char buffer[4096];
+    for (ssize_t n; (n = read(pipeFds[0], buffer, sizeof buffer)) > 0;) {
+        result.out.append(buffer, static_cast<std::size_t>(n));
+    }
+    close(pipeFds[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    result.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return result;
 }
+
+TEST_F(CliOnEmulatedUsb, TheProgramFindsTheInterfaceOrExitsTwo) {
+    EXPECT_EQ(RunProgram({"list"}).code, 2);
+
+    SimFirmware firmware;
+    firmware.sim.reader().readerNumber = 4321;
+    AddDevice("1", {}, firmware);
+    const RunResult info = RunProgram({"info", "--json"});
+    ASSERT_EQ(info.code, 0);
+    EXPECT_EQ(json::parse(info.out).at("label"), "Czytnik KV-T51X, Nr: 04321 (soft: 2)");
+}
+#endif
 
 }  // namespace
 }  // namespace usbtest
