@@ -104,7 +104,7 @@ int ProgramEntry(int& argc, char** argv, const char* program,
 }
 
 void RunMainWindow(wusb::Platform& platform, wusb::Clock& clock, const ProgramOptions& options,
-                   const std::function<void(TMainWin&)>& alongside) {
+                   const std::function<void(TMainWin&)>& alongside, wusb::Hotplug* hotplug) {
     // Not installed at all unless asked for: with capture off every transfer goes straight on.
     const std::unique_ptr<wusb::capture::WireCapture> capture =
         StartCapture(platform, clock, options);
@@ -118,6 +118,9 @@ void RunMainWindow(wusb::Platform& platform, wusb::Clock& clock, const ProgramOp
     wusb::SystemFiles files;
     TMainWin MainWin(deviceList, clock, dialogs, files);
     CentreOnScreen(MainWin);
+    if (hotplug != nullptr) {
+        MainWin.FollowInterfaces(*hotplug);
+    }
     if (alongside) {
         alongside(MainWin);
     }

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "wusb/clock.h"
+#include "wusb/hotplug.h"
 #include "wusb/platform.h"
 
 class TMainWin;
@@ -30,6 +31,7 @@ int ProgramEntry(int& argc, char** argv, const char* program,
 // Creates the USB-Wiegand device list on `platform` (recorded to a capture file when `options`
 // ask for it) and the main window, shows the window centred and runs the message loop until it
 // is closed. `alongside` runs just before the window is shown (the simulator demo opens its
-// panel there).
+// panel there). With `hotplug`, the window follows the interface as it is plugged in and out.
 void RunMainWindow(wusb::Platform& platform, wusb::Clock& clock, const ProgramOptions& options,
-                   const std::function<void(TMainWin&)>& alongside = {});
+                   const std::function<void(TMainWin&)>& alongside = {},
+                   wusb::Hotplug* hotplug = nullptr);

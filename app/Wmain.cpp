@@ -43,6 +43,7 @@ TMainWin::TMainWin(wusb::WUsbDevTab& deviceList, wusb::Clock& clock, uwieg::Dial
     : QWidget(parent),
       Timer(new QTimer(this)),
       UpgrTimer(new QTimer(this)),
+      HotplugTimer(new QTimer(this)),
       DecodeStrip(new QLabel(this)),
       device(clock),
       deviceList_(deviceList),
@@ -95,6 +96,8 @@ void TMainWin::Wire() {
             [this] { RunGuarded([this] { UpgrTimerTimer(); }); });
     connect(PageControl1, &QTabWidget::currentChanged, this,
             [this] { DecodeStrip->setVisible(PageControl1->currentWidget() == Test); });
+    connect(HotplugTimer, &QTimer::timeout, this,
+            [this] { RunGuarded([this] { HotplugTimerTimer(); }); });
     Konfiguracja->installEventFilter(this);
     Test->installEventFilter(this);
     TstWin->viewport()->installEventFilter(this);
@@ -282,7 +285,9 @@ void TMainWin::WrBtnClick() {
 
 void TMainWin::UpgrTimerTimer() {
     UpgrTimer->stop();
-    if (ReadFlow()) {
+    const bool read = ReadFlow();
+    awaitingInterface_ = deviceList_.count() == 0;
+    if (read) {
         DecodeConfig();
     }
 }

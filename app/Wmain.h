@@ -19,6 +19,7 @@
 #include "wusb/clock.h"
 #include "wusb/device.h"
 #include "wusb/files.h"
+#include "wusb/hotplug.h"
 
 class QAction;
 class QCheckBox;
@@ -57,11 +58,18 @@ class TMainWin : public QWidget, public Ui::TMainWin, private uwieg::UpgradeView
     QAction* AddFileMenuItem(const QString& text, const QKeySequence& shortcut,
                              std::function<void()> handler);
 
-    QTimer* Timer;      // 200 ms, test-tab polling
-    QTimer* UpgrTimer;  // 50 ms once, the start-up read
+    QTimer* Timer;         // 200 ms, test-tab polling
+    QTimer* UpgrTimer;     // 50 ms once, the start-up read
+    QTimer* HotplugTimer;  // 250 ms while following the interface
     // One line under the tab control, shown with the test tab: the newest transmission decoded,
     // so it stays in view although the memo never scrolls by itself.
     QLabel* DecodeStrip;
+
+    // Follows the interface through `hotplug` (which must outlive the window): when the
+    // start-up read found no interface, it runs by itself once one is plugged in; when the
+    // test tab lost its interface, monitoring resumes when one comes back.
+    void FollowInterfaces(wusb::Hotplug& hotplug);
+    void HotplugTimerTimer();
 
     // Event handlers.
     void WrBtnClick();
@@ -150,6 +158,9 @@ class TMainWin : public QWidget, public Ui::TMainWin, private uwieg::UpgradeView
     std::optional<bool> readerResponding_;
     std::string lastProfilePath_;
     QAction* exitSeparator_ = nullptr;
+    // The start-up read found no interface; the next one plugged in gets it.
+    bool awaitingInterface_ = false;
+    wusb::Hotplug* hotplug_ = nullptr;
 
     wusb::WUsbDevTab& deviceList_;
     wusb::Clock& clock_;

@@ -4,6 +4,7 @@
 
 #include "app/InfoOption.h"
 #include "app/Program.h"
+#include "uwieg/session.h"
 #include "wusb/clock.h"
 #include "wusb/platform/native.h"
 
@@ -16,6 +17,7 @@ int main(int argc, char** argv) {
     return ProgramEntry(argc, argv, "trelvo", [](const ProgramOptions& options) {
         const auto platform = wusb::MakeNativePlatform();
         wusb::SystemClock clock;
-        RunMainWindow(*platform, clock, options);
+        const auto hotplug = wusb::MakeNativeHotplug(*platform, uwieg::kInterfaceGuid, clock);
+        RunMainWindow(*platform, clock, options, {}, hotplug.get());
     });
 }

@@ -10,6 +10,7 @@
 #include "app/SimPanel.h"
 #include "app/Wmain.h"
 #include "sim/device.h"
+#include "sim/hotplug.h"
 #include "sim/platform.h"
 #include "wusb/clock.h"
 
@@ -47,12 +48,16 @@ int main(int argc, char** argv) {
         // A type 51 reader with firmware 2: current, so no upgrade is offered until the panel
         // sets an older version.
         const int device = platform.Plug(std::make_shared<sim::SimInterface>());
+        sim::SimHotplug hotplug(platform, clock);
         std::unique_ptr<SimPanel> panel;
-        RunMainWindow(platform, clock, options, [&](TMainWin& window) {
-            panel = std::make_unique<SimPanel>(platform, device);
-            panel->adjustSize();
-            PlaceSideBySide(window, *panel);
-            panel->show();
-        });
+        RunMainWindow(
+            platform, clock, options,
+            [&](TMainWin& window) {
+                panel = std::make_unique<SimPanel>(platform, device);
+                panel->adjustSize();
+                PlaceSideBySide(window, *panel);
+                panel->show();
+            },
+            &hotplug);
     });
 }

@@ -1,8 +1,10 @@
 #include "cli/platforms.h"
 
 #include "sim/device.h"
+#include "sim/hotplug.h"
 #include "sim/platform.h"
 #include "sim/transmission.h"
+#include "uwieg/session.h"
 #include "wusb/platform/native.h"
 
 namespace cli {
@@ -37,6 +39,13 @@ wusb::Platform& SystemPlatforms::Simulated() {
         }
     }
     return *simulated_;
+}
+
+std::unique_ptr<wusb::Hotplug> MakeHotplug(wusb::Platform& platform, wusb::Clock& clock) {
+    if (auto* simulated = dynamic_cast<sim::SimPlatform*>(&platform)) {
+        return std::make_unique<sim::SimHotplug>(*simulated, clock, uwieg::kInterfaceGuid);
+    }
+    return wusb::MakeNativeHotplug(platform, uwieg::kInterfaceGuid, clock);
 }
 
 }  // namespace cli

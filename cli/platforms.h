@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "wusb/clock.h"
+#include "wusb/hotplug.h"
 #include "wusb/platform.h"
 #include "wusb/usb_ids.h"
 
@@ -42,5 +43,9 @@ class SystemPlatforms final : public Platforms {
     std::unique_ptr<wusb::Platform> native_;
     std::unique_ptr<sim::SimPlatform> simulated_;
 };
+
+// Arrivals and departures of the USB-Wiegand interfaces on either platform: the simulator's plug
+// events, or the native ones (libusb notifications, a re-enumeration elsewhere).
+std::unique_ptr<wusb::Hotplug> MakeHotplug(wusb::Platform& platform, wusb::Clock& clock);
 
 }  // namespace cli

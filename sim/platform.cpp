@@ -34,28 +34,75 @@ bool CopyOut(const std::vector<std::uint8_t>& bytes, std::uint8_t* buffer, std::
 
 SimPlatform::SimPlatform(wusb::Clock& clock) : clock_(clock) {}
 
+int SimPlatform::AddPlugListener(PlugListener listener) {
+    const std::lock_guard lock(listenersMutex_);
+    const int id = nextListener_++;
+    listeners_[id] = std::move(listener);
+    return id;
+}
+
+void SimPlatform::RemovePlugListener(int id) {
+    const std::lock_guard lock(listenersMutex_);
+    listeners_.erase(id);
+}
+
+void SimPlatform::Notify(int n, bool plugged) {
+    const std::lock_guard lock(listenersMutex_);
+    for (const auto& [id, listener] : listeners_) {
+        listener(n, plugged);
+    }
+}
+
 int SimPlatform::Plug(std::shared_ptr<SimInterface> device, SimDeviceInfo info) {
-    Slot slot;
-    slot.device = std::move(device);
-    slot.info = std::move(info);
-    slots_.push_back(std::move(slot));
-    const int n = deviceCount() - 1;
-    Replug(n);
+    int n = 0;
+    {
+        const std::lock_guard lock(mutex_);
+        Slot slot;
+        slot.device = std::move(device);
+        slot.info = std::move(info);
+        slots_.push_back(std::move(slot));
+        n = CountLocked() - 1;
+        ReplugLocked(n);
+    }
+    Notify(n, true);
     return n;
 }
 
 void SimPlatform::Unplug(int n) {
-    if (!IsPlugged(n)) {
-        return;
+    bool unplugged = false;
+    {
+        const std::lock_guard lock(mutex_);
+        unplugged = UnplugLocked(n);
+    }
+    if (unplugged) {
+        Notify(n, false);
+    }
+}
+
+void SimPlatform::Replug(int n) {
+    bool replugged = false;
+    {
+        const std::lock_guard lock(mutex_);
+        replugged = ReplugLocked(n);
+    }
+    if (replugged) {
+        Notify(n, true);
+    }
+}
+
+bool SimPlatform::UnplugLocked(int n) {
+    if (!IsPluggedLocked(n)) {
+        return false;
     }
     Slot& slot = slots_[static_cast<std::size_t>(n)];
     slot.plugged = false;
     slot.device->Reset();
+    return true;
 }
 
-void SimPlatform::Replug(int n) {
-    if (n < 0 || n >= deviceCount() || IsPlugged(n)) {
-        return;
+bool SimPlatform::ReplugLocked(int n) {
+    if (n < 0 || n >= CountLocked() || IsPluggedLocked(n)) {
+        return false;
     }
     Slot& slot = slots_[static_cast<std::size_t>(n)];
     slot.device->Reset();
@@ -63,21 +110,58 @@ void SimPlatform::Replug(int n) {
     slot.plugOrder = nextPlugOrder_++;
     ++slot.generation;
     slot.pipeTimeouts.clear();
+    return true;
 }
 
 bool SimPlatform::IsPlugged(int n) const {
-    return n >= 0 && n < deviceCount() && slots_[static_cast<std::size_t>(n)].plugged;
+    const std::lock_guard lock(mutex_);
+    return IsPluggedLocked(n);
+}
+
+bool SimPlatform::IsPluggedLocked(int n) const {
+    return n >= 0 && n < CountLocked() && slots_[static_cast<std::size_t>(n)].plugged;
+}
+
+int SimPlatform::deviceCount() const {
+    const std::lock_guard lock(mutex_);
+    return CountLocked();
 }
 
 SimInterface* SimPlatform::device(int n) const {
-    if (n < 0 || n >= deviceCount()) {
+    const std::lock_guard lock(mutex_);
+    if (n < 0 || n >= CountLocked()) {
         return nullptr;
     }
     return slots_[static_cast<std::size_t>(n)].device.get();
 }
 
+bool SimPlatform::Modify(int n, const std::function<void(SimInterface&)>& change) {
+    const std::lock_guard lock(mutex_);
+    if (n < 0 || n >= CountLocked()) {
+        return false;
+    }
+    change(*slots_[static_cast<std::size_t>(n)].device);
+    return true;
+}
+
+TransferCounts SimPlatform::counts() const {
+    const std::lock_guard lock(mutex_);
+    return counts_;
+}
+
+void SimPlatform::ResetCounts() {
+    const std::lock_guard lock(mutex_);
+    counts_ = {};
+}
+
+wusb::OpenRefusal SimPlatform::LastOpenRefusal() const {
+    const std::lock_guard lock(mutex_);
+    return lastOpenDenied_ ? wusb::OpenRefusal::Permission : wusb::OpenRefusal::None;
+}
+
 std::optional<std::uint32_t> SimPlatform::pipeTimeout(int n, std::uint8_t pipeId) const {
-    if (n < 0 || n >= deviceCount()) {
+    const std::lock_guard lock(mutex_);
+    if (n < 0 || n >= CountLocked()) {
         return std::nullopt;
     }
     const auto& timeouts = slots_[static_cast<std::size_t>(n)].pipeTimeouts;
@@ -94,7 +178,7 @@ std::optional<int> SimPlatform::LiveDevice(wusb::Handle handle, bool usb) const 
         return std::nullopt;
     }
     const HandleRecord& record = it->second;
-    if (!IsPlugged(record.device) ||
+    if (!IsPluggedLocked(record.device) ||
         slots_[static_cast<std::size_t>(record.device)].generation != record.generation) {
         return std::nullopt;
     }
@@ -109,9 +193,10 @@ wusb::Handle SimPlatform::NewHandle(int device, bool usb) {
 
 bool SimPlatform::ListInterfaces(const wusb::Guid& interfaceClass,
                                  std::vector<wusb::InterfacePath>& out) {
+    const std::lock_guard lock(mutex_);
     out.clear();
     std::vector<int> present;
-    for (int n = 0; n < deviceCount(); ++n) {
+    for (int n = 0; n < CountLocked(); ++n) {
         const Slot& slot = slots_[static_cast<std::size_t>(n)];
         if (slot.plugged && slot.info.interfaceClass == interfaceClass) {
             present.push_back(n);
@@ -121,17 +206,20 @@ bool SimPlatform::ListInterfaces(const wusb::Guid& interfaceClass,
         return slots_[static_cast<std::size_t>(a)].plugOrder <
                slots_[static_cast<std::size_t>(b)].plugOrder;
     });
+    // The instance changes with every plug-in, as a bus gives a replugged device a new address.
     for (int n : present) {
-        out.push_back(
-            {std::string(kPathPrefix) + std::to_string(n), static_cast<std::uint32_t>(n + 1)});
+        const std::uint32_t generation = slots_[static_cast<std::size_t>(n)].generation;
+        out.push_back({std::string(kPathPrefix) + std::to_string(n),
+                       (generation << 16) | static_cast<std::uint32_t>((n + 1) & 0xFFFF)});
     }
     return true;
 }
 
 wusb::Handle SimPlatform::OpenFile(const std::string& path) {
+    const std::lock_guard lock(mutex_);
     lastOpenDenied_ = false;
     const std::optional<int> n = ParsePath(path);
-    if (!n || !IsPlugged(*n)) {
+    if (!n || !IsPluggedLocked(*n)) {
         return wusb::kNoHandle;
     }
     if (slots_[static_cast<std::size_t>(*n)].info.denyAccess) {
@@ -142,6 +230,7 @@ wusb::Handle SimPlatform::OpenFile(const std::string& path) {
 }
 
 void SimPlatform::CloseFile(wusb::Handle file) {
+    const std::lock_guard lock(mutex_);
     const auto it = handles_.find(file);
     if (it != handles_.end() && !it->second.usb) {
         handles_.erase(it);
@@ -149,11 +238,13 @@ void SimPlatform::CloseFile(wusb::Handle file) {
 }
 
 wusb::Handle SimPlatform::InitializeUsb(wusb::Handle file) {
+    const std::lock_guard lock(mutex_);
     const std::optional<int> n = LiveDevice(file, false);
     return n ? NewHandle(*n, true) : wusb::kNoHandle;
 }
 
 void SimPlatform::FreeUsb(wusb::Handle usb) {
+    const std::lock_guard lock(mutex_);
     const auto it = handles_.find(usb);
     if (it != handles_.end() && it->second.usb) {
         handles_.erase(it);
@@ -163,6 +254,7 @@ void SimPlatform::FreeUsb(wusb::Handle usb) {
 bool SimPlatform::GetDescriptor(wusb::Handle usb, std::uint8_t type, std::uint8_t index,
                                 std::uint16_t /*language*/, std::uint8_t* buffer,
                                 std::uint32_t length, std::uint32_t& transferred) {
+    const std::lock_guard lock(mutex_);
     transferred = 0;
     const std::optional<int> n = LiveDevice(usb, true);
     if (!n) {
@@ -191,6 +283,7 @@ bool SimPlatform::GetDescriptor(wusb::Handle usb, std::uint8_t type, std::uint8_
 
 bool SimPlatform::QueryInterfaceSettings(wusb::Handle usb, std::uint8_t alternateSetting,
                                          wusb::InterfaceDescriptor& out) {
+    const std::lock_guard lock(mutex_);
     if (!LiveDevice(usb, true) || alternateSetting != 0) {
         return false;
     }
@@ -202,6 +295,7 @@ bool SimPlatform::QueryInterfaceSettings(wusb::Handle usb, std::uint8_t alternat
 
 bool SimPlatform::QueryPipe(wusb::Handle usb, std::uint8_t alternateSetting, std::uint8_t pipeIndex,
                             wusb::PipeInfo& out) {
+    const std::lock_guard lock(mutex_);
     if (!LiveDevice(usb, true) || alternateSetting != 0 || pipeIndex > 1) {
         return false;
     }
@@ -211,6 +305,7 @@ bool SimPlatform::QueryPipe(wusb::Handle usb, std::uint8_t alternateSetting, std
 
 bool SimPlatform::SetPipeTimeout(wusb::Handle usb, std::uint8_t pipeId,
                                  std::uint32_t milliseconds) {
+    const std::lock_guard lock(mutex_);
     const std::optional<int> n = LiveDevice(usb, true);
     if (!n || (pipeId != kBulkInPipe && pipeId != kBulkOutPipe)) {
         return false;
@@ -221,44 +316,61 @@ bool SimPlatform::SetPipeTimeout(wusb::Handle usb, std::uint8_t pipeId,
 
 bool SimPlatform::ReadPipe(wusb::Handle usb, std::uint8_t pipeId, std::uint8_t* buffer,
                            std::uint32_t length, std::uint32_t& transferred) {
-    ++counts_.reads;
-    transferred = 0;
-    const std::optional<int> n = LiveDevice(usb, true);
-    if (!n || pipeId != kBulkInPipe) {
-        return false;
-    }
-    Slot& slot = slots_[static_cast<std::size_t>(*n)];
-    if (std::optional<Bytes> frame = slot.device->TakeIn()) {
-        // A transfer longer than the buffer overflows it: the read fails and the frame is lost.
-        if (frame->size() > length) {
+    std::optional<std::uint32_t> wait;
+    {
+        const std::lock_guard lock(mutex_);
+        ++counts_.reads;
+        transferred = 0;
+        const std::optional<int> n = LiveDevice(usb, true);
+        if (!n || pipeId != kBulkInPipe) {
             return false;
         }
-        return CopyOut(*frame, buffer, length, transferred);
+        Slot& slot = slots_[static_cast<std::size_t>(*n)];
+        if (std::optional<Bytes> frame = slot.device->TakeIn()) {
+            // A transfer longer than the buffer overflows it: the read fails and the frame is
+            // lost.
+            if (frame->size() > length) {
+                return false;
+            }
+            return CopyOut(*frame, buffer, length, transferred);
+        }
+        // Nothing to send: the read waits out the pipe's time-out. With none set a real pipe
+        // would wait for ever; here it fails at once rather than hang the caller.
+        ++counts_.timedOutReads;
+        const auto timeout = slot.pipeTimeouts.find(kBulkInPipe);
+        if (timeout != slot.pipeTimeouts.end()) {
+            wait = timeout->second;
+        }
     }
-    // Nothing to send: the read waits out the pipe's time-out. With none set a real pipe
-    // would wait for ever; here it fails at once rather than hang the caller.
-    ++counts_.timedOutReads;
-    const auto timeout = slot.pipeTimeouts.find(kBulkInPipe);
-    if (timeout != slot.pipeTimeouts.end()) {
-        clock_.Sleep(timeout->second);
+    if (wait) {
+        clock_.Sleep(*wait);
     }
     return false;
 }
 
 bool SimPlatform::WritePipe(wusb::Handle usb, std::uint8_t pipeId, const std::uint8_t* buffer,
                             std::uint32_t length, std::uint32_t& transferred) {
-    ++counts_.writes;
-    transferred = 0;
-    const std::optional<int> n = LiveDevice(usb, true);
-    if (!n || pipeId != kBulkOutPipe) {
-        return false;
+    bool unplugged = false;
+    std::optional<int> n;
+    {
+        const std::lock_guard lock(mutex_);
+        ++counts_.writes;
+        transferred = 0;
+        n = LiveDevice(usb, true);
+        if (!n || pipeId != kBulkOutPipe) {
+            return false;
+        }
+        SimInterface& device = *slots_[static_cast<std::size_t>(*n)].device;
+        device.HandleOut(buffer, length);
+        transferred = length;
+        // The command reached the interface before it vanished, so the write itself went
+        // through.
+        if (device.TakeUnplugRequest()) {
+            unplugged = UnplugLocked(*n);
+        }
     }
-    SimInterface& device = *slots_[static_cast<std::size_t>(*n)].device;
-    device.HandleOut(buffer, length);
-    transferred = length;
-    // The command reached the interface before it vanished, so the write itself went through.
-    if (device.TakeUnplugRequest()) {
-        Unplug(*n);
+    if (unplugged) {
+        Notify(*n, false);
     }
     return true;
 }

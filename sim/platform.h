@@ -1,11 +1,15 @@
 // A backend of the platform seam that presents simulated interfaces in-process: for tests on a
 // fake clock and for the demo on the system clock. Devices can be plugged and unplugged at any
-// moment; the handles of an unplugged device fail every call from then on.
+// moment; the handles of an unplugged device fail every call from then on. Safe to share between
+// threads: one lock guards the devices and handles, and a read waits out its time-out unlocked,
+// so concurrent workers on different devices never wait for each other.
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -36,7 +40,14 @@ struct TransferCounts {
 
 class SimPlatform final : public wusb::Platform {
   public:
+    // Told the device number after it was plugged (true) or unplugged (false), outside the lock.
+    using PlugListener = std::function<void(int n, bool plugged)>;
+
     explicit SimPlatform(wusb::Clock& clock);
+
+    // Returns an id for RemovePlugListener. A listener must outlive its registration.
+    int AddPlugListener(PlugListener listener);
+    void RemovePlugListener(int id);
 
     // Plugs `device` in, last in the plug order. Returns its number n; its path is "sim:<n>".
     int Plug(std::shared_ptr<SimInterface> device, SimDeviceInfo info = {});
@@ -47,12 +58,15 @@ class SimPlatform final : public wusb::Platform {
     bool IsPlugged(int n) const;
     // The device with number n, plugged or not; nullptr for an unknown number.
     SimInterface* device(int n) const;
-    int deviceCount() const { return static_cast<int>(slots_.size()); }
+    // Runs `change` on device n under the platform's lock, for changes made while other threads
+    // talk to it (swapping the reader, injecting a fault). False for an unknown number.
+    bool Modify(int n, const std::function<void(SimInterface&)>& change);
+    int deviceCount() const;
 
     // The time-out last set on a pipe of device n since it was plugged.
     std::optional<std::uint32_t> pipeTimeout(int n, std::uint8_t pipeId) const;
-    const TransferCounts& counts() const { return counts_; }
-    void ResetCounts() { counts_ = {}; }
+    TransferCounts counts() const;
+    void ResetCounts();
 
     bool ListInterfaces(const wusb::Guid& interfaceClass,
                         std::vector<wusb::InterfacePath>& out) override;
@@ -72,9 +86,8 @@ class SimPlatform final : public wusb::Platform {
                   std::uint32_t& transferred) override;
     bool WritePipe(wusb::Handle usb, std::uint8_t pipeId, const std::uint8_t* buffer,
                    std::uint32_t length, std::uint32_t& transferred) override;
-    wusb::OpenRefusal LastOpenRefusal() const override {
-        return lastOpenDenied_ ? wusb::OpenRefusal::Permission : wusb::OpenRefusal::None;
-    }
+    // Of the last OpenFile on any thread; enumerations are not expected to run concurrently.
+    wusb::OpenRefusal LastOpenRefusal() const override;
 
   private:
     struct Slot {
@@ -94,6 +107,17 @@ class SimPlatform final : public wusb::Platform {
     // The device number behind a handle of the given kind, while that plug-in lasts.
     std::optional<int> LiveDevice(wusb::Handle handle, bool usb) const;
     wusb::Handle NewHandle(int device, bool usb);
+    // The same as the public calls, with the lock held.
+    bool UnplugLocked(int n);
+    bool ReplugLocked(int n);
+    bool IsPluggedLocked(int n) const;
+    int CountLocked() const { return static_cast<int>(slots_.size()); }
+    void Notify(int n, bool plugged);
+
+    mutable std::mutex mutex_;
+    std::mutex listenersMutex_;
+    std::map<int, PlugListener> listeners_;
+    int nextListener_ = 0;
 
     wusb::Clock& clock_;
     std::vector<Slot> slots_;

@@ -46,13 +46,30 @@ void SystemClock::Sleep(std::uint32_t milliseconds) {
     std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }
 
+TimeStamp FakeClock::Now() {
+    const std::lock_guard lock(mutex_);
+    return now_;
+}
+
 void FakeClock::Sleep(std::uint32_t milliseconds) {
+    const std::lock_guard lock(mutex_);
     slept_ += milliseconds;
-    Advance(milliseconds);
+    now_ = FromMs(ToMs(now_) + milliseconds);
 }
 
 void FakeClock::Advance(std::int64_t milliseconds) {
+    const std::lock_guard lock(mutex_);
     now_ = FromMs(ToMs(now_) + milliseconds);
+}
+
+void FakeClock::Set(TimeStamp t) {
+    const std::lock_guard lock(mutex_);
+    now_ = t;
+}
+
+std::uint64_t FakeClock::slept() const {
+    const std::lock_guard lock(mutex_);
+    return slept_;
 }
 
 std::int64_t ElapsedMs(TimeStamp from, TimeStamp to) {

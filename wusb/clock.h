@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <mutex>
 
 namespace wusb {
 
@@ -28,18 +29,21 @@ class SystemClock final : public Clock {
     void Sleep(std::uint32_t milliseconds) override;
 };
 
+// Safe to share between threads (the concurrent flows sleep on it from every worker); each
+// Sleep moves the one shared time on, so time never stands still for a waiting thread.
 class FakeClock final : public Clock {
   public:
     explicit FakeClock(TimeStamp start = {1'000'000, 0}) : now_(start) {}
-    TimeStamp Now() override { return now_; }
+    TimeStamp Now() override;
     void Sleep(std::uint32_t milliseconds) override;
     // Moves time by a signed amount (negative: the clock goes back).
     void Advance(std::int64_t milliseconds);
-    void Set(TimeStamp t) { now_ = t; }
+    void Set(TimeStamp t);
     // Total of all Sleep calls so far, for asserting on waits.
-    std::uint64_t slept() const { return slept_; }
+    std::uint64_t slept() const;
 
   private:
+    mutable std::mutex mutex_;
     TimeStamp now_;
     std::uint64_t slept_ = 0;
 };

@@ -41,30 +41,41 @@ int WUsbDevTab::Enumerate() {
         if (count_ >= kMaxDevices) {
             break;
         }
-        if (found.path.empty()) {
-            continue;
-        }
-        const Handle file = platform_.OpenFile(found.path);
-        if (file == kNoHandle) {
-            // Remembered so the user can be told what to do, not only that nothing is there.
-            if (refusal_ == OpenRefusal::None) {
-                refusal_ = platform_.LastOpenRefusal();
-            }
-            continue;
-        }
-        const Handle usb = platform_.InitializeUsb(file);
-        if (usb == kNoHandle) {
-            platform_.CloseFile(file);
-            continue;
-        }
-        WUsbDevEntry& slot = entries_[static_cast<std::size_t>(count_)];
-        slot.fileHandle = file;
-        slot.usbHandle = usb;
-        slot.devInst = found.devInst;
-        slot.path = found.path;
-        ++count_;
+        OpenEntry(found);
     }
     return count_;
+}
+
+int WUsbDevTab::Open(const InterfacePath& listed) {
+    CloseAll();
+    refusal_ = OpenRefusal::None;
+    OpenEntry(listed);
+    return count_;
+}
+
+void WUsbDevTab::OpenEntry(const InterfacePath& found) {
+    if (found.path.empty()) {
+        return;
+    }
+    const Handle file = platform_.OpenFile(found.path);
+    if (file == kNoHandle) {
+        // Remembered so the user can be told what to do, not only that nothing is there.
+        if (refusal_ == OpenRefusal::None) {
+            refusal_ = platform_.LastOpenRefusal();
+        }
+        return;
+    }
+    const Handle usb = platform_.InitializeUsb(file);
+    if (usb == kNoHandle) {
+        platform_.CloseFile(file);
+        return;
+    }
+    WUsbDevEntry& slot = entries_[static_cast<std::size_t>(count_)];
+    slot.fileHandle = file;
+    slot.usbHandle = usb;
+    slot.devInst = found.devInst;
+    slot.path = found.path;
+    ++count_;
 }
 
 void WUsbDevTab::CloseAll() {

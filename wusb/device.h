@@ -30,6 +30,9 @@ class WUsbDevTab {
     // Closes what the previous call opened, then opens up to 8 present interfaces, skipping
     // those that cannot be opened or initialised. Returns the new count. Raises nothing.
     int Enumerate();
+    // Closes what was open and opens one interface of a listing, so that each of several
+    // concurrent workers holds only its own (1, or 0 when it cannot be opened). Raises nothing.
+    int Open(const InterfacePath& listed);
     // Frees every USB handle before its file handle, slot by slot; count becomes 0.
     void CloseAll();
 
@@ -44,6 +47,9 @@ class WUsbDevTab {
     OpenRefusal refusal() const { return refusal_; }
 
   private:
+    // Opens one listed interface into the next free slot; skips it when it cannot be opened.
+    void OpenEntry(const InterfacePath& found);
+
     Platform& platform_;
     const Guid interfaceGuid_;
     int count_ = 0;

@@ -25,6 +25,7 @@ void AddWriteCommand(CLI::App& app, CommandAction& chosen);
 void AddUpgradeCommand(CLI::App& app, CommandAction& chosen);
 void AddMonitorCommand(CLI::App& app, CommandAction& chosen);
 void AddOutputCommand(CLI::App& app, CommandAction& chosen);
+void AddProvisionCommand(CLI::App& app, CommandAction& chosen);
 
 // In the order --help lists them.
 inline constexpr AddCommand kCommands[] = {
@@ -35,6 +36,7 @@ inline constexpr AddCommand kCommands[] = {
     AddUpgradeCommand,
     AddMonitorCommand,
     AddOutputCommand,
+    AddProvisionCommand,
 };
 
 // The group every command is listed under in --help.

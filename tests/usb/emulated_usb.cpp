@@ -401,6 +401,9 @@ void EmulatedDevice::Unplug() {
         c.UpdateSignal();
         sysPath = c.sysPath;
     }
+    // The kernel announces the removal, so that hot-plug listeners (libusb's among them) learn
+    // of it; removing the files alone tells nobody.
+    umockdev_testbed_uevent(bus_.testbed(), sysPath.c_str(), "remove");
     umockdev_testbed_remove_device(bus_.testbed(), sysPath.c_str());
 }
 

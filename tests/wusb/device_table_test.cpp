@@ -76,6 +76,25 @@ TEST_F(DeviceTable, UnopenableInterfacesAreSkippedAndLaterOnesMoveUp) {
     EXPECT_EQ(table.refusal(), wusb::OpenRefusal::None);
 }
 
+TEST_F(DeviceTable, OpeningOneListedInterfaceHoldsOnlyThatOne) {
+    platform.AddDevice();
+    platform.AddDevice();
+    platform.AddDevice().openRefused = wusb::OpenRefusal::Permission;
+    std::vector<InterfacePath> listed;
+    ASSERT_TRUE(platform.ListInterfaces(kLinkLayerGuid, listed));
+    ASSERT_EQ(listed.size(), 3u);
+    EXPECT_EQ(table.Enumerate(), 2);
+    EXPECT_EQ(table.Open(listed[1]), 1);
+    EXPECT_EQ(DeviceAt(0), 1);
+    EXPECT_EQ(table.entry(0).path, listed[1].path);
+    EXPECT_EQ(platform.openFiles(), 1) << "what the enumeration opened was closed first";
+    EXPECT_EQ(table.Open(listed[2]), 0);
+    EXPECT_EQ(table.refusal(), wusb::OpenRefusal::Permission);
+    EXPECT_EQ(platform.openFiles(), 0);
+    EXPECT_EQ(table.Open({"", 0}), 0);
+    EXPECT_EQ(table.refusal(), wusb::OpenRefusal::None);
+}
+
 TEST_F(DeviceTable, TheFirstRefusalOfAnEnumerationIsReported) {
     platform.AddDevice().openFails = true;
     platform.AddDevice().openRefused = wusb::OpenRefusal::Permission;

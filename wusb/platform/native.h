@@ -4,6 +4,9 @@
 #include <memory>
 #include <vector>
 
+#include "wusb/clock.h"
+#include "wusb/guid.h"
+#include "wusb/hotplug.h"
 #include "wusb/platform.h"
 #include "wusb/usb_ids.h"
 
@@ -13,5 +16,9 @@ namespace wusb {
 // ids without asking them for an announcement; WinUSB lists interfaces by class, which a driver
 // package gives such a device there, and needs no ids.
 std::unique_ptr<Platform> MakeNativePlatform(const std::vector<UsbId>& namedDevices = {});
+// Arrivals and departures of the class on a platform MakeNativePlatform made; on another
+// platform, a re-enumeration every 500 ms.
+std::unique_ptr<Hotplug> MakeNativeHotplug(Platform& native, const Guid& interfaceClass,
+                                           Clock& clock);
 
 }  // namespace wusb

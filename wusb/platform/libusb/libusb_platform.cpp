@@ -59,10 +59,16 @@ LibusbPlatform::~LibusbPlatform() {
 
 bool LibusbPlatform::ListInterfaces(const Guid& interfaceClass, std::vector<InterfacePath>& out) {
     out.clear();
-    listedInterfaces_.clear();
+    // One listing at a time (it owns the probe cache); the handle tables stay free meanwhile,
+    // since probing takes control transfers, and the result is published at the end.
+    const std::lock_guard listing(listing_);
+    std::map<std::string, std::uint8_t> listed;
     DeviceList list(context_);
-    if (list.count < 0)
+    if (list.count < 0) {
+        const std::lock_guard lock(mutex_);
+        listedInterfaces_.clear();
         return false;
+    }
     if (!(interfaceClass == probedClass_)) {
         probed_.clear();
         probedClass_ = interfaceClass;
@@ -79,7 +85,7 @@ bool LibusbPlatform::ListInterfaces(const Guid& interfaceClass, std::vector<Inte
         const auto interface = InterfaceOf(device, *facts, interfaceClass, seen);
         if (!interface)
             continue;
-        listedInterfaces_[facts->path] = *interface;
+        listed[facts->path] = *interface;
         found.push_back(std::move(*facts));
     }
     probed_ = std::move(seen);
@@ -89,6 +95,8 @@ bool LibusbPlatform::ListInterfaces(const Guid& interfaceClass, std::vector<Inte
     for (const DeviceFacts& f : found) {
         out.push_back({f.path, static_cast<std::uint32_t>((f.bus << 8) | f.address)});
     }
+    const std::lock_guard lock(mutex_);
+    listedInterfaces_ = std::move(listed);
     return true;
 }
 
@@ -118,9 +126,14 @@ std::optional<std::uint8_t> LibusbPlatform::InterfaceOf(libusb_device* device,
 
 Handle LibusbPlatform::OpenFile(const std::string& path) {
     lastRefusal_ = OpenRefusal::None;
-    const auto listed = listedInterfaces_.find(path);
-    if (listed == listedInterfaces_.end())
-        return kNoHandle;
+    std::uint8_t interfaceNumber = 0;
+    {
+        const std::lock_guard lock(mutex_);
+        const auto listed = listedInterfaces_.find(path);
+        if (listed == listedInterfaces_.end())
+            return kNoHandle;
+        interfaceNumber = listed->second;
+    }
     DeviceList list(context_);
     for (libusb_device* device : list) {
         const auto facts = FactsOf(device);
@@ -133,14 +146,16 @@ Handle LibusbPlatform::OpenFile(const std::string& path) {
                 lastRefusal_ = OpenRefusal::Permission;
             return kNoHandle;
         }
+        const std::lock_guard lock(mutex_);
         const Handle id = nextHandle_++;
-        files_[id] = OpenDevice{handle, listed->second};
+        files_[id] = OpenDevice{handle, interfaceNumber};
         return id;
     }
     return kNoHandle;
 }
 
 void LibusbPlatform::CloseFile(Handle file) {
+    const std::lock_guard lock(mutex_);
     const auto it = files_.find(file);
     if (it == files_.end())
         return;
@@ -151,6 +166,7 @@ void LibusbPlatform::CloseFile(Handle file) {
 }
 
 Handle LibusbPlatform::InitializeUsb(Handle file) {
+    const std::lock_guard lock(mutex_);
     OpenDevice* device = FindFile(file);
     if (!device)
         return kNoHandle;
@@ -168,6 +184,7 @@ Handle LibusbPlatform::InitializeUsb(Handle file) {
 }
 
 void LibusbPlatform::FreeUsb(Handle usb) {
+    const std::lock_guard lock(mutex_);
     const auto it = sessions_.find(usb);
     if (it == sessions_.end())
         return;
@@ -180,9 +197,10 @@ bool LibusbPlatform::GetDescriptor(Handle usb, std::uint8_t type, std::uint8_t i
                                    std::uint16_t language, std::uint8_t* buffer,
                                    std::uint32_t length, std::uint32_t& transferred) {
     transferred = 0;
-    libusb_device_handle* handle = nullptr;
-    if (!FindUsb(usb, &handle) || !buffer)
+    PipeTarget target;
+    if (!Target(usb, 0, target) || !buffer)
         return false;
+    libusb_device_handle* const handle = target.handle;
     // The language belongs in wIndex only for strings; other descriptors are asked with 0.
     const std::uint16_t wIndex = type == LIBUSB_DT_STRING ? language : 0;
     const auto wLength = static_cast<std::uint16_t>(std::min<std::uint32_t>(length, 0xFFFF));
@@ -225,6 +243,7 @@ bool WithAltSetting(libusb_device_handle* handle, std::uint8_t interfaceNumber,
 
 bool LibusbPlatform::QueryInterfaceSettings(Handle usb, std::uint8_t alternateSetting,
                                             InterfaceDescriptor& out) {
+    const std::lock_guard lock(mutex_);
     libusb_device_handle* handle = nullptr;
     UsbSession* session = FindUsb(usb, &handle);
     if (!session)
@@ -246,6 +265,7 @@ bool LibusbPlatform::QueryInterfaceSettings(Handle usb, std::uint8_t alternateSe
 
 bool LibusbPlatform::QueryPipe(Handle usb, std::uint8_t alternateSetting, std::uint8_t pipeIndex,
                                PipeInfo& out) {
+    const std::lock_guard lock(mutex_);
     libusb_device_handle* handle = nullptr;
     UsbSession* session = FindUsb(usb, &handle);
     if (!session)
@@ -265,6 +285,7 @@ bool LibusbPlatform::QueryPipe(Handle usb, std::uint8_t alternateSetting, std::u
 }
 
 bool LibusbPlatform::SetPipeTimeout(Handle usb, std::uint8_t pipeId, std::uint32_t milliseconds) {
+    const std::lock_guard lock(mutex_);
     libusb_device_handle* handle = nullptr;
     UsbSession* session = FindUsb(usb, &handle);
     if (!session)
@@ -284,10 +305,10 @@ bool LibusbPlatform::SetPipeTimeout(Handle usb, std::uint8_t pipeId, std::uint32
 }
 
 bool LibusbPlatform::ClearHalt(Handle usb, std::uint8_t pipeId) {
-    libusb_device_handle* handle = nullptr;
-    if (!FindUsb(usb, &handle))
+    PipeTarget target;
+    if (!Target(usb, pipeId, target))
         return false;
-    return libusb_clear_halt(handle, pipeId) == 0;
+    return libusb_clear_halt(target.handle, pipeId) == 0;
 }
 
 bool LibusbPlatform::ReadPipe(Handle usb, std::uint8_t pipeId, std::uint8_t* buffer,
@@ -309,17 +330,27 @@ bool LibusbPlatform::WritePipe(Handle usb, std::uint8_t pipeId, const std::uint8
 
 bool LibusbPlatform::Transfer(Handle usb, std::uint8_t pipeId, std::uint8_t* buffer,
                               std::uint32_t length, std::uint32_t& transferred) {
-    libusb_device_handle* handle = nullptr;
-    UsbSession* session = FindUsb(usb, &handle);
-    if (!session || (!buffer && length > 0) || length > static_cast<std::uint32_t>(INT_MAX))
+    PipeTarget target;
+    if (!Target(usb, pipeId, target) || (!buffer && length > 0) ||
+        length > static_cast<std::uint32_t>(INT_MAX))
         return false;
-    const auto timeout = session->timeouts.find(pipeId);
     int actual = 0;
-    const int result = libusb_bulk_transfer(
-        handle, pipeId, buffer, static_cast<int>(length), &actual,
-        timeout == session->timeouts.end() ? kDefaultPipeTimeoutMs : timeout->second);
+    const int result = libusb_bulk_transfer(target.handle, pipeId, buffer,
+                                            static_cast<int>(length), &actual, target.timeout);
     transferred = static_cast<std::uint32_t>(std::max(actual, 0));
     return result == 0;
+}
+
+bool LibusbPlatform::Target(Handle usb, std::uint8_t pipeId, PipeTarget& out) {
+    const std::lock_guard lock(mutex_);
+    libusb_device_handle* handle = nullptr;
+    UsbSession* session = FindUsb(usb, &handle);
+    if (!session)
+        return false;
+    const auto timeout = session->timeouts.find(pipeId);
+    out.handle = handle;
+    out.timeout = timeout == session->timeouts.end() ? kDefaultPipeTimeoutMs : timeout->second;
+    return true;
 }
 
 LibusbPlatform::OpenDevice* LibusbPlatform::FindFile(Handle file) {

@@ -1,10 +1,14 @@
 // The platform seam on libusb: USB devices that announce an interface class in their Microsoft
 // OS descriptors, or that the user names by vendor and product id, stand in for the device
-// interfaces Windows would list for that class.
+// interfaces Windows would list for that class. Safe to share between threads: a lock guards the
+// handle tables, and transfers run outside it (libusb's synchronous transfers may run on several
+// threads at once).
 #pragma once
 
 #include <cstdint>
+#include <atomic>
 #include <map>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -48,6 +52,7 @@ class LibusbPlatform final : public Platform {
     bool WritePipe(Handle usb, std::uint8_t pipeId, const std::uint8_t* buffer,
                    std::uint32_t length, std::uint32_t& transferred) override;
     bool ClearHalt(Handle usb, std::uint8_t pipeId) override;
+    // Of the last OpenFile on any thread.
     OpenRefusal LastOpenRefusal() const override { return lastRefusal_; }
 
     // False when libusb could not be started; every operation then fails.
@@ -69,6 +74,13 @@ class LibusbPlatform final : public Platform {
     // found goes into `seen`.
     std::optional<std::uint8_t> InterfaceOf(libusb_device* device, const DeviceFacts& facts,
                                             const Guid& interfaceClass, ProbeResults& seen);
+    // What a transfer on a pipe needs, taken under the lock so the transfer can run outside it.
+    struct PipeTarget {
+        libusb_device_handle* handle = nullptr;
+        unsigned timeout = 0;
+    };
+    bool Target(Handle usb, std::uint8_t pipeId, PipeTarget& out);
+    // Both with the lock held.
     OpenDevice* FindFile(Handle file);
     // The session and its device handle; nullptr when either is gone.
     UsbSession* FindUsb(Handle usb, libusb_device_handle** handle);
@@ -86,7 +98,11 @@ class LibusbPlatform final : public Platform {
     Guid probedClass_;
     ProbeResults probed_;
     Handle nextHandle_ = 1;
-    OpenRefusal lastRefusal_ = OpenRefusal::None;
+    std::atomic<OpenRefusal> lastRefusal_ = OpenRefusal::None;
+    // mutex_ guards files_, sessions_, listedInterfaces_ and nextHandle_; listing_ lets one
+    // listing (and its probes) run at a time.
+    mutable std::mutex mutex_;
+    std::mutex listing_;
 };
 
 }  // namespace wusb::libusb

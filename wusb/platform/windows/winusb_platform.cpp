@@ -129,6 +129,7 @@ Handle WinUsbPlatform::InitializeUsb(Handle file) {
 }
 
 void WinUsbPlatform::FreeUsb(Handle usb) {
+    const std::lock_guard lock(timedPipesMutex_);
     std::erase_if(timedPipes_, [usb](const auto& pipe) { return pipe.first == usb; });
     api_.winUsbFree(ToNative(usb));
 }
@@ -179,6 +180,7 @@ bool WinUsbPlatform::SetPipeTimeout(Handle usb, std::uint8_t pipeId, std::uint32
     const bool ok = api_.winUsbSetPipePolicy(ToNative(usb), pipeId, PIPE_TRANSFER_TIMEOUT,
                                              sizeof value, &value) != FALSE;
     if (ok) {
+        const std::lock_guard lock(timedPipesMutex_);
         timedPipes_.emplace(usb, pipeId);
     }
     return ok;
@@ -202,7 +204,12 @@ bool WinUsbPlatform::WritePipe(Handle usb, std::uint8_t pipeId, const std::uint8
     // A device that stops taking data must not hold the program for ever: a pipe nobody gave
     // a time-out gives up after the same 5 s as on the other platforms. Should setting it fail,
     // the write still goes, and the next one tries again.
-    if (!timedPipes_.contains({usb, pipeId})) {
+    bool timed = false;
+    {
+        const std::lock_guard lock(timedPipesMutex_);
+        timed = timedPipes_.contains({usb, pipeId});
+    }
+    if (!timed) {
         SetPipeTimeout(usb, pipeId, kDefaultPipeTimeoutMs);
     }
     ULONG moved = 0;

@@ -1,6 +1,8 @@
 // The platform seam on Windows: device-interface lists from SetupAPI, transfers through WinUSB.
 #pragma once
 
+#include <atomic>
+#include <mutex>
 #include <set>
 #include <utility>
 
@@ -39,10 +41,12 @@ class WinUsbPlatform final : public Platform {
     InterfacePath DetailOf(HDEVINFO set, SP_DEVICE_INTERFACE_DATA& interfaceData);
 
     WinApi api_;
-    OpenRefusal lastRefusal_ = OpenRefusal::None;
+    // Atomic and locked: provisioning workers open and write to their interfaces concurrently.
+    std::atomic<OpenRefusal> lastRefusal_ = OpenRefusal::None;
     // The pipes, per USB handle, whose time-out has been set; WinUSB's own default is to wait
     // for ever.
     std::set<std::pair<Handle, std::uint8_t>> timedPipes_;
+    std::mutex timedPipesMutex_;
 };
 
 }  // namespace wusb::windows

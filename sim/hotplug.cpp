@@ -1,0 +1,14 @@
+#include "sim/hotplug.h"
+
+namespace sim {
+
+SimHotplug::SimHotplug(SimPlatform& platform, wusb::Clock& clock, const wusb::Guid& interfaceClass)
+    : platform_(platform),
+      listing_(platform, interfaceClass, clock, 0),
+      listener_(platform.AddPlugListener([this](int, bool) { listing_.Signal(); })) {}
+
+SimHotplug::~SimHotplug() {
+    platform_.RemovePlugListener(listener_);
+}
+
+}  // namespace sim

@@ -1,0 +1,82 @@
+#include "wusb/hotplug.h"
+
+#include <algorithm>
+
+namespace wusb {
+
+namespace {
+
+// How long a wait sleeps between looks at the signal: a hot-plug event is seen this late at most.
+constexpr std::uint32_t kSignalCheckMs = 50;
+
+bool Contains(const std::vector<InterfacePath>& listing, const InterfacePath& entry) {
+    return std::any_of(listing.begin(), listing.end(), [&entry](const InterfacePath& other) {
+        return other.path == entry.path && other.devInst == entry.devInst;
+    });
+}
+
+}  // namespace
+
+std::vector<HotplugEvent> ListingChanges(const std::vector<InterfacePath>& before,
+                                         const std::vector<InterfacePath>& after) {
+    std::vector<HotplugEvent> events;
+    for (const InterfacePath& entry : before) {
+        if (!Contains(after, entry)) {
+            events.push_back({HotplugEvent::Kind::Removed, entry.path});
+        }
+    }
+    for (const InterfacePath& entry : after) {
+        if (!Contains(before, entry)) {
+            events.push_back({HotplugEvent::Kind::Arrived, entry.path});
+        }
+    }
+    return events;
+}
+
+ListingHotplug::ListingHotplug(Platform& platform, const Guid& interfaceClass, Clock& clock,
+                               std::uint32_t periodMs)
+    : platform_(platform), interfaceClass_(interfaceClass), clock_(clock), periodMs_(periodMs) {}
+
+bool ListingHotplug::ListingDue() {
+    if (signalled_.exchange(false)) {
+        return true;
+    }
+    return periodMs_ > 0 && ElapsedMs(lastListing_, clock_.Now()) >= periodMs_;
+}
+
+std::vector<HotplugEvent> ListingHotplug::Relist() {
+    lastListing_ = clock_.Now();
+    std::vector<InterfacePath> found;
+    // A listing that fails tells nothing: the interfaces are kept as they were.
+    if (!platform_.ListInterfaces(interfaceClass_, found)) {
+        return {};
+    }
+    std::erase_if(found, [](const InterfacePath& entry) { return entry.path.empty(); });
+    std::vector<HotplugEvent> events = ListingChanges(listed_, found);
+    listed_ = std::move(found);
+    return events;
+}
+
+std::vector<HotplugEvent> ListingHotplug::Wait(std::uint32_t milliseconds) {
+    const TimeStamp start = clock_.Now();
+    for (;;) {
+        if (ListingDue()) {
+            std::vector<HotplugEvent> events = Relist();
+            if (!events.empty()) {
+                return events;
+            }
+        }
+        const TimeStamp now = clock_.Now();
+        const std::int64_t waited = ElapsedMs(start, now);
+        if (waited >= milliseconds) {
+            return {};
+        }
+        std::int64_t nap = std::min<std::int64_t>(kSignalCheckMs, milliseconds - waited);
+        if (periodMs_ > 0) {
+            nap = std::min(nap, periodMs_ - ElapsedMs(lastListing_, now));
+        }
+        clock_.Sleep(static_cast<std::uint32_t>(std::max<std::int64_t>(nap, 1)));
+    }
+}
+
+}  // namespace wusb
