@@ -57,6 +57,8 @@ class LibusbPlatform final : public Platform {
 
     // False when libusb could not be started; every operation then fails.
     bool started() const { return context_ != nullptr; }
+    // For the hot-plug source on the same context; nullptr when not started.
+    libusb_context* context() const { return context_; }
 
   private:
     struct OpenDevice {
