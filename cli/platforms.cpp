@@ -5,14 +5,21 @@
 #include "sim/platform.h"
 #include "sim/transmission.h"
 #include "uwieg/session.h"
+#include "wiegand/encode.h"
 #include "wusb/platform/native.h"
 
 namespace cli {
 
 std::vector<sim::Transmission> SampleTransmissions() {
-    return {
-        sim::Transmission::Card(26, {0x5A, 0x3C, 0x96, 0x40}), sim::Transmission::Key(4, 0x07),
-        sim::Transmission::CardWithParity(32, {0x00, 0x12, 0xD6, 0x87}, false, true, true, false)};
+    // Cards as a panel would read them, with right parity: a whole 26-bit frame, and a 34-bit
+    // one whose parity bits come with their kind.
+    sim::Transmission h10301;
+    h10301.payload = wiegand::EncodeReport(*wiegand::FindFormat("H10301"), 18, 13398,
+                                           wiegand::ParityChoice::Right, false);
+    sim::Transmission h10306;
+    h10306.payload = wiegand::EncodeReport(*wiegand::FindFormat("H10306"), 18, 54919,
+                                           wiegand::ParityChoice::Right, true);
+    return {h10301, sim::Transmission::Key(4, 0x07), h10306};
 }
 
 SystemPlatforms::SystemPlatforms(wusb::Clock& clock) : clock_(clock) {}
