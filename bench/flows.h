@@ -31,15 +31,6 @@ class YesDialogs final : public uwieg::Dialogs {
     void ShowMessage(const std::string& text) override;
 };
 
-class UnseenView final : public uwieg::UpgradeView {
-  public:
-    void SetUpgradeLabelVisible(bool) override {}
-    void SetProgressMaximum(int) override {}
-    void SetProgressPosition(int) override {}
-    void SetProgressVisible(bool) override {}
-    void ReaderReconnected() override {}
-};
-
 // What one run of a flow works with: made fresh for every run, as the window's device object
 // is at program start.
 struct FlowSession {
@@ -48,7 +39,7 @@ struct FlowSession {
     wusb::WUsbDevTab list;
     uwieg::UWiegDev dev;
     YesDialogs dialogs;
-    UnseenView view;
+    uwieg::SilentUpgradeView view;
     uwieg::ReaderConfig config{};
 };
 

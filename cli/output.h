@@ -21,7 +21,5 @@ void PrintLine(const Context& context, const std::string& line);
 // Lower-case hex digits without separators: "02c00503".
 std::string HexBytes(std::span<const std::uint8_t> bytes);
 
-// ISO-8601 in UTC with milliseconds: "2026-12-08T07:30:05.123Z".
-std::string IsoTime(wusb::TimeStamp time);
 
 }  // namespace cli

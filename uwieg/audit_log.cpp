@@ -1,7 +1,5 @@
 #include "uwieg/audit_log.h"
 
-#include <chrono>
-#include <cstdio>
 #include <iterator>
 
 namespace uwieg {
@@ -27,23 +25,8 @@ std::string CsvField(const std::string& text) {
 
 }  // namespace
 
-std::string IsoUtcText(wusb::TimeStamp time) {
-    using namespace std::chrono;
-    const sys_seconds instant{seconds{time.seconds}};
-    const sys_days day = floor<days>(instant);
-    const year_month_day date{day};
-    const hh_mm_ss clock{instant - day};
-    char text[32];
-    std::snprintf(text, sizeof text, "%04d-%02u-%02uT%02d:%02d:%02dZ",
-                  static_cast<int>(date.year()), static_cast<unsigned>(date.month()),
-                  static_cast<unsigned>(date.day()), static_cast<int>(clock.hours().count()),
-                  static_cast<int>(clock.minutes().count()),
-                  static_cast<int>(clock.seconds().count()));
-    return text;
-}
-
 std::string AuditLine(const AuditRecord& r) {
-    const std::string fields[] = {IsoUtcText(r.time),
+    const std::string fields[] = {wusb::IsoUtcText(r.time),
                                   r.interfaceSerial,
                                   r.type == 0 ? "" : std::to_string(r.type),
                                   r.type == 0 ? "" : std::to_string(r.number),

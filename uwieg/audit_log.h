@@ -32,8 +32,6 @@ struct AuditRecord {
     std::string error;
 };
 
-// "2026-12-08T07:12:34Z".
-std::string IsoUtcText(wusb::TimeStamp time);
 // One CSV line with its newline; fields holding a comma, quote or line break are quoted.
 std::string AuditLine(const AuditRecord& record);
 

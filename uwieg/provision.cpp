@@ -22,15 +22,6 @@ class UnattendedDialogs final : public Dialogs {
     std::string complaint;
 };
 
-class NoUpgradeView final : public UpgradeView {
-  public:
-    void SetUpgradeLabelVisible(bool) override {}
-    void SetProgressMaximum(int) override {}
-    void SetProgressPosition(int) override {}
-    void SetProgressVisible(bool) override {}
-    void ReaderReconnected() override {}
-};
-
 class Failure : public std::runtime_error {
   public:
     using std::runtime_error::runtime_error;
@@ -66,7 +57,7 @@ ProvisionResult ProvisionReader(UWiegDev& dev, const ProvisionJob& job) {
         result.before = dev.identity();
         if (job.upgrade) {
             UnattendedDialogs dialogs;
-            NoUpgradeView view;
+            SilentUpgradeView view;
             UpgrCheck(dev, dialogs, view);
             if (!dialogs.complaint.empty()) {
                 throw Failure(dialogs.complaint);

@@ -29,6 +29,16 @@ class UpgradeView {
     virtual void ReaderReconnected() = 0;
 };
 
+// For flows with no window to show the upgrade on (provisioning, benches, tests).
+class SilentUpgradeView final : public UpgradeView {
+  public:
+    void SetUpgradeLabelVisible(bool) override {}
+    void SetProgressMaximum(int) override {}
+    void SetProgressPosition(int) override {}
+    void SetProgressVisible(bool) override {}
+    void ReaderReconnected() override {}
+};
+
 // One reader command each, through TunnelStatus. A part that the header places beyond the
 // stored image throws std::out_of_range before anything is sent; UpgrCheck validates first.
 void UpgrHeader(UWiegDev& dev, const UpgradeImage& image);

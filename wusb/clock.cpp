@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <thread>
 
 namespace wusb {
@@ -81,6 +82,26 @@ void Schedule::WaitUntil(std::int64_t offsetMs, std::uint32_t longestMs) {
     if (left > 0) {
         clock_.Sleep(static_cast<std::uint32_t>(std::min<std::int64_t>(left, longestMs)));
     }
+}
+
+std::string IsoUtcText(TimeStamp time, bool withMilliseconds) {
+    using namespace std::chrono;
+    const sys_seconds instant{seconds{time.seconds}};
+    const sys_days day = floor<days>(instant);
+    const year_month_day date{day};
+    const hh_mm_ss clock{instant - day};
+    char text[40];
+    const int length = std::snprintf(
+        text, sizeof text, "%04d-%02u-%02uT%02d:%02d:%02d", static_cast<int>(date.year()),
+        static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()),
+        static_cast<int>(clock.hours().count()), static_cast<int>(clock.minutes().count()),
+        static_cast<int>(clock.seconds().count()));
+    std::string result(text, static_cast<std::size_t>(length));
+    if (withMilliseconds) {
+        std::snprintf(text, sizeof text, ".%03u", static_cast<unsigned>(time.milliseconds));
+        result += text;
+    }
+    return result + 'Z';
 }
 
 }  // namespace wusb

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <mutex>
+#include <string>
 
 namespace wusb {
 
@@ -47,6 +48,9 @@ class FakeClock final : public Clock {
     TimeStamp now_;
     std::uint64_t slept_ = 0;
 };
+
+// The time stamp as ISO-8601 UTC, "2026-12-08T08:02:03Z", or with ".mmm" before the Z.
+std::string IsoUtcText(TimeStamp time, bool withMilliseconds = false);
 
 // Milliseconds from `from` to `to` (negative when `to` lies before `from`).
 std::int64_t ElapsedMs(TimeStamp from, TimeStamp to);

@@ -91,7 +91,7 @@ void Print(const Context& context, const MonitorOptions& options, const uwieg::T
     }
     const uwieg::ReportHead head = uwieg::ReadReportHead(report.payload.at(0));
     const std::span<const std::uint8_t> data(report.payload.begin() + 1, report.payload.end());
-    nlohmann::ordered_json object = {{"time", IsoTime(context.env.clock.Now())},
+    nlohmann::ordered_json object = {{"time", wusb::IsoUtcText(context.env.clock.Now(), true)},
                                      {"line", report.line},
                                      {"kind", KindName(head.kind)},
                                      {"bits", head.bits},

@@ -40,15 +40,6 @@ class AnswerDialogs final : public uwieg::Dialogs {
     bool yes_;
 };
 
-class QuietView final : public uwieg::UpgradeView {
-  public:
-    void SetUpgradeLabelVisible(bool) override {}
-    void SetProgressMaximum(int) override {}
-    void SetProgressPosition(int) override {}
-    void SetProgressVisible(bool) override {}
-    void ReaderReconnected() override {}
-};
-
 // The read-configuration flow of the programs on a simulated interface, captured to a file.
 struct CapturedRead {
     explicit CapturedRead(const std::string& name) : path(FreshPath(name)) {
@@ -60,7 +51,7 @@ struct CapturedRead {
         wusb::WUsbDevTab table(capture.platform(), uwieg::kInterfaceGuid);
         uwieg::UWiegDev dev(clock);
         AnswerDialogs dialogs(acceptUpgrade);
-        QuietView view;
+        uwieg::SilentUpgradeView view;
         ASSERT_TRUE(uwieg::OpenInterface(table, dev, dialogs));
         uwieg::ConnectReader(dev);
         uwieg::UpgrCheck(dev, dialogs, view);

@@ -61,9 +61,9 @@ TEST(Terminal, TheWindowsQuestionLosesItsIndentation) {
 }
 
 TEST(Output, IsoTimesAndHex) {
-    EXPECT_EQ(cli::IsoTime({0, 0}), "1970-01-01T00:00:00.000Z");
-    EXPECT_EQ(cli::IsoTime({1709251199, 999}), "2024-02-29T23:59:59.999Z");
-    EXPECT_EQ(cli::IsoTime({2147483647, 7}), "2038-01-19T03:14:07.007Z");
+    EXPECT_EQ(wusb::IsoUtcText({0, 0}, true), "1970-01-01T00:00:00.000Z");
+    EXPECT_EQ(wusb::IsoUtcText({1709251199, 999}, true), "2024-02-29T23:59:59.999Z");
+    EXPECT_EQ(wusb::IsoUtcText({2147483647, 7}, true), "2038-01-19T03:14:07.007Z");
     const std::uint8_t bytes[] = {0x00, 0x0F, 0xA0, 0xFF};
     EXPECT_EQ(cli::HexBytes(bytes), "000fa0ff");
     EXPECT_EQ(cli::HexBytes({}), "");

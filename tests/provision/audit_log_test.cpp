@@ -32,11 +32,11 @@ AuditRecord Sample() {
 }
 
 TEST(AuditText, IsoUtcTimes) {
-    EXPECT_EQ(IsoUtcText({0, 0}), "1970-01-01T00:00:00Z");
-    EXPECT_EQ(IsoUtcText({951782400, 0}), "2000-02-29T00:00:00Z");
-    EXPECT_EQ(IsoUtcText({1796716923, 999}), "2026-12-08T08:02:03Z");
-    EXPECT_EQ(IsoUtcText({2147483647, 0}), "2038-01-19T03:14:07Z");
-    EXPECT_EQ(IsoUtcText({-1, 0}), "1969-12-31T23:59:59Z");
+    EXPECT_EQ(wusb::IsoUtcText({0, 0}), "1970-01-01T00:00:00Z");
+    EXPECT_EQ(wusb::IsoUtcText({951782400, 0}), "2000-02-29T00:00:00Z");
+    EXPECT_EQ(wusb::IsoUtcText({1796716923, 999}), "2026-12-08T08:02:03Z");
+    EXPECT_EQ(wusb::IsoUtcText({2147483647, 0}), "2038-01-19T03:14:07Z");
+    EXPECT_EQ(wusb::IsoUtcText({-1, 0}), "1969-12-31T23:59:59Z");
 }
 
 TEST(AuditText, LinesQuoteWhatCsvNeedsQuoted) {
