@@ -46,6 +46,8 @@ std::unique_ptr<wusb::capture::WireCapture> StartCapture(wusb::Platform& platfor
     }
 }
 
+}  // namespace
+
 void SetUpApplication() {
     QApplication::setApplicationName(QStringLiteral("Trelvo"));
     QApplication::setApplicationVersion(QString::fromUtf8(trelvo::kVersion));
@@ -56,6 +58,8 @@ void SetUpApplication() {
     }
     QApplication::setFont(WindowFont(kFontPixels));
 }
+
+namespace {
 
 ProgramOptions ReadOptions(const QApplication& app, const char* program) {
     QCommandLineParser parser;

@@ -19,6 +19,9 @@ struct ProgramOptions {
 // The environment variable that turns the wire capture on for a window started from a menu.
 inline constexpr const char* kCaptureVariable = "TRELVO_CAPTURE";
 
+// The application's name, version, style and font, as every window program sets them up.
+void SetUpApplication();
+
 // Initialises the application and runs `body`; a failure that escapes it is shown in an error
 // box. The exit code is 0 in every case.
 int ProgramEntry(int& argc, char** argv, const std::function<void()>& body);

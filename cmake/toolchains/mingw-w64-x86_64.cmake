@@ -25,8 +25,18 @@ set(CMAKE_CROSSCOMPILING_EMULATOR /usr/bin/env WINEDEBUG=-all wine)
 # List the tests when ctest runs rather than while building.
 set(CMAKE_GTEST_DISCOVER_TESTS_DISCOVERY_MODE PRE_TEST)
 
-# There is no Qt for MinGW on this system.
-set(TRELVO_BUILD_APP OFF CACHE BOOL "Build the Qt programs (needs Qt 6 Widgets)")
+# Debian has no Qt for MinGW: the windows build only against the static Qt that
+# scripts/lib/qt-windows.sh makes, named by TRELVO_QT_WINDOWS_PREFIX (its host tools are the
+# host Qt's, of the same version).
+list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES TRELVO_QT_WINDOWS_PREFIX)
+if(TRELVO_QT_WINDOWS_PREFIX)
+    list(APPEND CMAKE_FIND_ROOT_PATH ${TRELVO_QT_WINDOWS_PREFIX})
+    set(QT_HOST_PATH /usr CACHE PATH "Host Qt for the tools a cross build runs")
+    set(QT_HOST_PATH_CMAKE_DIR /usr/lib/x86_64-linux-gnu/cmake CACHE PATH "")
+    set(TRELVO_BUILD_APP ON CACHE BOOL "Build the Qt programs (needs Qt 6 Widgets)" FORCE)
+else()
+    set(TRELVO_BUILD_APP OFF CACHE BOOL "Build the Qt programs (needs Qt 6 Widgets)" FORCE)
+endif()
 
 # GoogleTest is built from source with the cross compiler once the project has its languages.
 set(CMAKE_PROJECT_Trelvo_INCLUDE ${CMAKE_CURRENT_LIST_DIR}/mingw-googletest.cmake)

@@ -20,11 +20,12 @@ TRELVO_TEST_PACKAGES=(
 )
 
 # What scripts/package needs on top of the build packages (it runs in every test run): CPack's
-# shlibs lookup, the udev folder, the icon renderer, the manual generator, the checkers, the
-# Windows cross build with Wine, and zip.
+# shlibs lookup (dpkg-dev, which also unpacks Qt's source for the Windows build), the udev
+# folder, the icon renderer, the manual generator, the checkers, the Windows cross build with
+# Wine, zip, the Windows icon maker and the installer maker.
 TRELVO_PACKAGE_PACKAGES=(
     dpkg-dev udev librsvg2-bin help2man lintian desktop-file-utils appstream
-    g++-mingw-w64-x86-64-posix wine zip unzip
+    g++-mingw-w64-x86-64-posix wine zip unzip nsis icoutils
 )
 # scripts/package --check: a bare Debian root to install the package into.
 TRELVO_PACKAGE_CHECK_PACKAGES=(mmdebstrap imagemagick)

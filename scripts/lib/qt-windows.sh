@@ -12,7 +12,6 @@
 # completely; the stamp file inside is written last, and a folder without it is removed and built
 # again.
 
-TRELVO_QT_WINDOWS_REPO=${TRELVO_QT_WINDOWS_REPO:-$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)}
 TRELVO_QT_WINDOWS_CACHE=${TRELVO_QT_WINDOWS_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/trelvo}
 
 # Only what the window uses: Widgets, GUI, Core, Test and the Windows and offscreen platforms.
@@ -30,6 +29,24 @@ TRELVO_QT_WINDOWS_OPTIONS=(
     -DFEATURE_accessibility=ON
 )
 
+# Qt's own toolchain file: the compilers and the target, nothing of the project's build.
+trelvo_qt_windows_toolchain() {
+    cat <<'TOOLCHAIN'
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)
+set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++-posix)
+set(CMAKE_RC_COMPILER x86_64-w64-mingw32-windres)
+set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32)
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+set(ENV{PKG_CONFIG_LIBDIR} /usr/x86_64-w64-mingw32/lib/pkgconfig)
+set(ENV{PKG_CONFIG_PATH} "")
+TOOLCHAIN
+}
+
 trelvo_qt_windows_host_version() {
     dpkg-query -W -f='${Version}' qt6-base-dev 2>/dev/null
 }
@@ -44,7 +61,7 @@ trelvo_qt_windows_prefix() {
         echo "$debian_version"
         x86_64-w64-mingw32-g++-posix -dumpfullversion 2>/dev/null
         printf '%s\n' "${TRELVO_QT_WINDOWS_OPTIONS[@]}"
-        cat "$TRELVO_QT_WINDOWS_REPO/cmake/toolchains/mingw-w64-x86_64.cmake"
+        trelvo_qt_windows_toolchain
     } | sha256sum | cut -c1-10)
     echo "$TRELVO_QT_WINDOWS_CACHE/qt-$upstream-mingw-w64-static-$key"
 }
@@ -115,8 +132,8 @@ trelvo_qt_windows_build() {
 
     step="configure"
     echo "  - $step"
-    cmake -S "$work/qtbase" -B "$work/build" -G Ninja \
-        -DCMAKE_TOOLCHAIN_FILE="$TRELVO_QT_WINDOWS_REPO/cmake/toolchains/mingw-w64-x86_64.cmake" \
+    trelvo_qt_windows_toolchain >"$work/toolchain.cmake"
+    cmake -S "$work/qtbase" -B "$work/build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$work/toolchain.cmake" \
         -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
         -DCMAKE_INSTALL_PREFIX="$prefix" "${TRELVO_QT_WINDOWS_OPTIONS[@]}" \
         >"$work/configure.log" 2>&1 || { trelvo_qt_windows_failed "$step" "$work" configure.log; return 1; }
