@@ -383,6 +383,10 @@ TEST_F(ConfigTabTest, NoParityBitsDisablesBothParityGroups) {
     Plug();
     Create();
     StartUp();
+    // A reader with parity bits on: both groups are there to choose from after connecting.
+    ASSERT_FALSE(win->WiegNoParBitChkBx->isChecked());
+    EXPECT_TRUE(win->WiegBegBitRGrp->isEnabled());
+    EXPECT_TRUE(win->WiegEndBitRGrp->isEnabled());
     win->WiegNoParBitChkBx->click();
     EXPECT_FALSE(win->WiegBegBitRGrp->isEnabled());
     EXPECT_FALSE(win->WiegEndBitRGrp->isEnabled());
