@@ -5,12 +5,19 @@
 #include <cctype>
 #include <cstdint>
 
+#include "cli/value_checks.h"
+
 namespace cli {
 
 namespace {
 
 constexpr std::size_t kMaxIndexDigits = 2;
 constexpr std::size_t kMaxSerialDigits = 8;
+
+bool IsUsbId(const std::string& text) {
+    const wusb::UsbIdList list = wusb::ParseUsbIds(text);
+    return list.ids.size() == 1 && list.rejected.empty();
+}
 
 bool AllDecimal(const std::string& text) {
     return std::all_of(text.begin(), text.end(),
@@ -40,47 +47,39 @@ std::optional<uwieg::InterfaceChoice> ParseDeviceSelector(const std::string& tex
 
 void AddGlobalOptions(CLI::App& app, GlobalOptions& options) {
     const std::string group = "Opcje globalne";
-    app.add_option_function<std::string>(
-           "--device",
-           [&options](const std::string& text) {
-               const std::optional<uwieg::InterfaceChoice> choice = ParseDeviceSelector(text);
-               if (!choice) {
-                   throw CLI::ValidationError(
-                       "--device",
-                       "oczekiwano numeru na liście (0-7) albo numeru seryjnego "
-                       "(do 8 cyfr szesnastkowych, np. 0001A2F3): " +
-                           text);
-               }
-               options.device = *choice;
-           },
-           "Interface: numer na liście (0 = pierwszy) albo numer seryjny, jak pokazuje 'list'")
-        ->type_name("SEL")
+    // The values were checked before these run.
+    CLI::Option* device = app.add_option_function<std::string>(
+        "--device",
+        [&options](const std::string& text) { options.device = *ParseDeviceSelector(text); },
+        "Interface: numer na liście (0 = pierwszy) albo numer seryjny, jak pokazuje 'list'");
+    Accepting(
+        device->type_name("SEL"),
+        Satisfying([](const std::string& text) { return ParseDeviceSelector(text).has_value(); },
+                   "numeru na liście (0-7) albo numeru seryjnego (do 8 cyfr "
+                   "szesnastkowych, np. 0001A2F3)"))
         ->group(group);
-    app.add_option_function<std::vector<std::string>>(
-           "--usb-id",
-           [&options](const std::vector<std::string>& texts) {
-               for (const std::string& text : texts) {
-                   const wusb::UsbIdList list = wusb::ParseUsbIds(text);
-                   if (list.ids.size() != 1 || !list.rejected.empty()) {
-                       throw CLI::ValidationError(
-                           "--usb-id", "oczekiwano VID:PID (szesnastkowo, np. 1209:57A1): " + text);
-                   }
-                   options.usbIds.push_back(list.ids.front());
-               }
-           },
-           "Interface bez zapowiedzi klasy, po identyfikatorach producenta i produktu "
-           "(można powtarzać; też zmienna TRELVO_USB_IDS)")
-        ->type_name("VID:PID")
+    CLI::Option* usbIds = app.add_option_function<std::vector<std::string>>(
+        "--usb-id",
+        [&options](const std::vector<std::string>& texts) {
+            for (const std::string& text : texts) {
+                options.usbIds.push_back(wusb::ParseUsbIds(text).ids.front());
+            }
+        },
+        "Interface bez zapowiedzi klasy, po identyfikatorach producenta i produktu "
+        "(można powtarzać; też zmienna TRELVO_USB_IDS)");
+    Accepting(usbIds->type_name("VID:PID"),
+              Satisfying(IsUsbId, "VID:PID (szesnastkowo, np. 1209:57A1)"))
         ->group(group);
     app.add_flag("--sim", options.sim, "Wbudowany symulowany interface i czytnik zamiast USB")
         ->group(group);
     app.add_flag("--json", options.json,
                  "Wynik w JSON: jeden dokument na polecenie, jeden obiekt na wiersz dla 'monitor'")
         ->group(group);
-    app.add_option("--capture", options.capture,
-                   "Zapisuje ruch USB do pliku pcapng (do otwarcia w Wiresharku z "
-                   "tools/wireshark/trelvo.lua)")
-        ->type_name("PLIK")
+    Accepting(app.add_option("--capture", options.capture,
+                             "Zapisuje ruch USB do pliku pcapng (do otwarcia w Wiresharku z "
+                             "tools/wireshark/trelvo.lua)")
+                  ->type_name("PLIK"),
+              FileName())
         ->group(group);
 }
 

@@ -1,11 +1,15 @@
 #include "cli/run.h"
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "cli/commands/command.h"
 #include "cli/exit_codes.h"
+#include "cli/usage_errors.h"
+#include "cli/value_checks.h"
 #include "trelvo/version.h"
 #include "uwieg/err.h"
 #include "uwieg/failure_text.h"
@@ -23,20 +27,16 @@ constexpr const char* kDescription =
     "ze skryptów.";
 
 void TranslateHelp(CLI::App& app) {
-    const auto formatter = app.get_formatter();
+    const auto formatter = std::make_shared<HelpFormatter>();
+    app.formatter(formatter);
     formatter->label("Usage", "Użycie");
     formatter->label("OPTIONS", "OPCJE");
     formatter->label("SUBCOMMAND", "POLECENIE");
     formatter->label("SUBCOMMANDS", "POLECENIA");
     formatter->label("REQUIRED", "WYMAGANE");
     formatter->label("Positionals", "Argumenty");
+    formatter->label("Excludes", "wyklucza");
     formatter->column_width(34);
-}
-
-// CLI11's own error text after the program's name, with a pointer to --help.
-std::string FailureMessage(const CLI::App* /*app*/, const CLI::Error& error) {
-    return std::string(kProgramName) + ": " + error.what() + "\nWięcej: " + kProgramName +
-           " --help\n";
 }
 
 // Runs the chosen command, its device failures reported as the program's own.
@@ -67,7 +67,10 @@ int RunCli(int argc, const char* const* argv, Environment& environment) {
                          "Pokazuje wersję i kończy")
         ->group("Opcje");
     app.footer(kExitCodeHelp);
-    app.failure_message(FailureMessage);
+    const std::vector<std::string> args(argv + std::min(argc, 1), argv + argc);
+    app.failure_message([&app, &args](const CLI::App* /*app*/, const CLI::Error& error) {
+        return UsageErrorText(app, error, args);
+    });
     app.require_subcommand(1);
     // Global options may follow the command too: trelvo-cli info --json.
     app.fallthrough();

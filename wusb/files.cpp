@@ -7,8 +7,9 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
-#include <system_error>
 #include <utility>
+
+#include "wusb/system_error_text.h"
 
 #ifdef _WIN32
 #include <io.h>
@@ -75,12 +76,8 @@ int ProcessId() {
 }
 #endif
 
-std::string Reason(int error) {
-    return std::generic_category().message(error);
-}
-
 [[noreturn]] void Fail(const char* what, const std::string& path, int error) {
-    throw FileError(std::string(what) + " „" + path + "”: " + Reason(error));
+    throw FileError(std::string(what) + " „" + path + "”: " + SystemErrorText(error, path));
 }
 
 constexpr const char* kCannotRead = "Nie można odczytać pliku";
@@ -167,14 +164,14 @@ int RenameOver(const std::string& from, const std::string& to, std::string& reas
     if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         return 0;
     }
-    reason = std::system_category().message(static_cast<int>(GetLastError()));
+    reason = WindowsErrorText(GetLastError(), to);
     return -1;
 #else
     if (::rename(from.c_str(), to.c_str()) == 0) {
         return 0;
     }
     const int error = errno;
-    reason = Reason(error);
+    reason = SystemErrorText(error, to);
     return error;
 #endif
 }

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <optional>
@@ -15,6 +16,7 @@
 #include "cli/exit_codes.h"
 #include "cli/output.h"
 #include "cli/reader_session.h"
+#include "cli/value_checks.h"
 #include "uwieg/report.h"
 #include "uwieg/test_channel.h"
 #include "wiegand/decode.h"
@@ -24,6 +26,7 @@ namespace cli {
 
 namespace {
 
+// Bounded so that the milliseconds always fit; a billion seconds is over 30 years.
 constexpr double kMinDurationSeconds = 0.001;
 constexpr double kMaxDurationSeconds = 1e9;
 
@@ -148,21 +151,17 @@ void AddMonitorCommand(CLI::App& app, CommandAction& chosen) {
         "monitor", "Transmisje z czytnika, jedna na wiersz, jak na zakładce Test (do Ctrl+C)");
     command->group(kCommandGroup);
     auto options = std::make_shared<MonitorOptions>();
-    command->add_option("--count", options->count, "Kończy po N transmisjach")
-        ->type_name("N")
-        ->check(CLI::PositiveNumber);
-    command->add_option("--duration", options->durationSeconds, "Kończy po SEC sekundach")
-        ->type_name("SEC");
+    Accepting(
+        command->add_option("--count", options->count, "Kończy po N transmisjach")->type_name("N"),
+        WholeNumber(1, std::numeric_limits<int>::max()));
+    Accepting(
+        command->add_option("--duration", options->durationSeconds, "Kończy po SEC sekundach")
+            ->type_name("SEC"),
+        DecimalNumber(kMinDurationSeconds, kMaxDurationSeconds, "liczby sekund od 0.001 do 1e9"));
     command->add_flag(
         "--decode", options->decode,
         "Dopisuje, co znaczy karta: format, numery, parzystość (w JSON: formats, uid)");
     command->callback([&chosen, options] {
-        // Bounded here rather than by a validator, so NaN and huge values are refused the same
-        // way everywhere and the milliseconds always fit; a billion seconds is over 30 years.
-        const std::optional<double> seconds = options->durationSeconds;
-        if (seconds && !(*seconds >= kMinDurationSeconds && *seconds <= kMaxDurationSeconds)) {
-            throw CLI::ValidationError("--duration", "oczekiwano liczby sekund od 0.001 do 1e9");
-        }
         chosen = [options](const Context& context) { return RunMonitor(context, *options); };
     });
 }

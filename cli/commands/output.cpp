@@ -10,6 +10,7 @@
 #include "cli/exit_codes.h"
 #include "cli/output.h"
 #include "cli/reader_session.h"
+#include "cli/value_checks.h"
 
 namespace cli {
 
@@ -47,16 +48,12 @@ void AddOutputCommand(CLI::App& app, CommandAction& chosen) {
         app.add_subcommand("output", "Test wyjść interface'u: linie LED i BUZ (hi albo lo)");
     command->group(kCommandGroup);
     auto options = std::make_shared<OutputOptions>();
-    // A transform, so "HI" is stored as "hi".
-    const auto level = CLI::IsMember({"hi", "lo"}, CLI::ignore_case);
-    command->add_option("--led", options->led, "Linia LED")
-        ->required()
-        ->transform(level)
-        ->type_name("POZIOM");
-    command->add_option("--buz", options->buz, "Linia BUZ")
-        ->required()
-        ->transform(level)
-        ->type_name("POZIOM");
+    // "HI" is stored as "hi".
+    const CLI::Validator level = OneOf({"hi", "lo"});
+    Accepting(command->add_option("--led", options->led, "Linia LED")->type_name("POZIOM"), level)
+        ->required();
+    Accepting(command->add_option("--buz", options->buz, "Linia BUZ")->type_name("POZIOM"), level)
+        ->required();
     command->callback([&chosen, options] {
         chosen = [options](const Context& context) { return RunOutput(context, *options); };
     });

@@ -14,6 +14,7 @@
 #include "cli/output.h"
 #include "cli/platforms.h"
 #include "cli/reader_session.h"
+#include "cli/value_checks.h"
 #include "uwieg/audit_log.h"
 #include "uwieg/profile.h"
 #include "uwieg/provision_runner.h"
@@ -216,7 +217,10 @@ void AddProvisionCommand(CLI::App& app, CommandAction& chosen) {
         "--watch kończy Ctrl+C; kod wyjścia mówi wtedy, czy każdy obsłużony czytnik "
         "skonfigurowano.");
     auto options = std::make_shared<ProvisionOptions>();
-    command->add_option("PROFILE", options->profile, "Plik profilu (JSON)")->required();
+    Accepting(
+        command->add_option("PROFIL", options->profile, "Plik profilu (JSON)")->type_name("PLIK"),
+        FileName())
+        ->required();
     CLI::Option* all =
         command->add_flag("--all", options->all, "Wszystkie podłączone interface'y (do 8)");
     command
@@ -225,10 +229,11 @@ void AddProvisionCommand(CLI::App& app, CommandAction& chosen) {
         ->excludes(all);
     command->add_flag("--upgrade", options->upgrade,
                       "Najpierw upgrade oprogramowania, gdy wbudowane jest nowsze");
-    command
-        ->add_option("--log", options->log,
-                     "Dopisuje wynik każdego czytnika do dziennika CSV (z fsync)")
-        ->type_name("FILE");
+    Accepting(command
+                  ->add_option("--log", options->log,
+                               "Dopisuje wynik każdego czytnika do dziennika CSV (z fsync)")
+                  ->type_name("PLIK"),
+              FileName());
     CLI::Option* device = app.get_option("--device");
     command->callback([&chosen, options, device] {
         if ((options->all || options->watch) && device->count() > 0) {

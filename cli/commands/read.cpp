@@ -9,6 +9,7 @@
 #include "cli/exit_codes.h"
 #include "cli/output.h"
 #include "cli/reader_session.h"
+#include "cli/value_checks.h"
 #include "uwieg/config.h"
 #include "uwieg/profile.h"
 #include "wusb/files.h"
@@ -60,8 +61,9 @@ void AddReadCommand(CLI::App& app, CommandAction& chosen) {
         "read", "Konfiguracja czytnika jako profil (JSON) na wyjście albo do pliku");
     command->group(kCommandGroup);
     auto options = std::make_shared<ReadOptions>();
-    command->add_option("-o,--output", options->file, "Zapisuje profil do pliku PLIK")
-        ->type_name("PLIK");
+    Accepting(command->add_option("-o,--output", options->file, "Zapisuje profil do pliku PLIK")
+                  ->type_name("PLIK"),
+              FileName());
     command->callback([&chosen, options] {
         chosen = [options](const Context& context) { return RunRead(context, *options); };
     });

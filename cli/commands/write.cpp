@@ -12,6 +12,7 @@
 #include "cli/exit_codes.h"
 #include "cli/output.h"
 #include "cli/reader_session.h"
+#include "cli/value_checks.h"
 #include "uwieg/config.h"
 #include "uwieg/profile.h"
 #include "uwieg/verified_write.h"
@@ -119,8 +120,9 @@ void AddWriteCommand(CLI::App& app, CommandAction& chosen) {
         "Zapis konfiguracji z profilu PROFIL albo zmiana pól (--set), potem odczyt i porównanie");
     command->group(kCommandGroup);
     auto options = std::make_shared<WriteOptions>();
-    command->add_option("profile", options->profile, "Plik profilu (jak zapisuje 'read')")
-        ->type_name("PROFIL");
+    Accepting(command->add_option("PROFIL", options->profile, "Plik profilu (jak zapisuje 'read')")
+                  ->type_name("PLIK"),
+              FileName());
     command
         ->add_option("--set", options->settings,
                      "Zmienia pole profilu, np. wiegand.frame=32+2 (z PROFIL: na nim, bez: na "

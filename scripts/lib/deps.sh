@@ -9,9 +9,9 @@ TRELVO_BUILD_PACKAGES=(
 )
 # What the test suite needs on top: GoogleTest and Google Benchmark, the USB emulation, a
 # headless X server for screenshots, tshark to read wire captures back, clang's libFuzzer, the
-# Windows cross toolchain and Wine.
+# Windows cross toolchain and Wine, and bash-completion to try trelvo-cli's completion in.
 TRELVO_TEST_PACKAGES=(
-    googletest libgtest-dev libgmock-dev libbenchmark-dev
+    googletest libgtest-dev libgmock-dev libbenchmark-dev bash-completion
     clang-14 libclang-rt-14-dev
     umockdev libumockdev-dev libglib2.0-dev libudev-dev
     xvfb xauth x11-utils imagemagick xdotool

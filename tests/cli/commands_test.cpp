@@ -1,5 +1,6 @@
 // Every command's exit codes, texts and JSON shapes, in-process on simulated interfaces.
 #include <nlohmann/json.hpp>
+#include <regex>
 
 #include "cli_fixture.h"
 #include "uwieg/image.h"
@@ -19,22 +20,64 @@ TEST_F(Commands, HelpListsEveryCommandAndExitCodeAndUsageErrorsExitOne) {
         EXPECT_NE(help.out.find(word), std::string::npos) << word;
     }
     EXPECT_EQ(Run({"--version"}).out, "trelvo-cli 2.1.0\n");
-
-    for (const std::vector<std::string>& wrong :
-         std::vector<std::vector<std::string>>{{},
-                                               {"frobnicate"},
-                                               {"info", "extra"},
-                                               {"--device", "G0", "info"},
-                                               {"output", "--led", "hi"},
-                                               {"output", "--led", "mid", "--buz", "lo"},
-                                               {"monitor", "--count", "0"},
-                                               {"monitor", "--duration", "1e300"},
-                                               {"monitor", "--duration", "0"},
-                                               {"monitor", "--duration", "nan"}}) {
-        const RunResult r = Run(wrong);
-        EXPECT_EQ(r.code, 1) << r.err;
-        EXPECT_EQ(r.err.rfind("trelvo-cli: ", 0), 0u) << r.err;
+    // Each command's help shows placeholders, never a check's name or limits.
+    for (const char* command : {"monitor", "output", "provision", "read", "write"}) {
+        const RunResult commandHelp = Run({command, "--help"});
+        for (const char* word : {"POSITIVE", "TEXT", "FILE", "{", "Excludes", "oczekiwano"}) {
+            EXPECT_EQ(commandHelp.out.find(word), std::string::npos) << command << ": " << word;
+        }
     }
+
+    // The longest number any message may hold: an option's own limit (2147483647).
+    const std::regex tooLong("[0-9]{11,}");
+    const std::regex english(
+        "required|expected|not in|range|convert|[Ss]ubcommand|excludes|missing|At Most|"
+        "following|Value|POSITIVE|Could");
+    struct Case {
+        std::vector<std::string> args;
+        std::string message;  // the start of the first line after "trelvo-cli: "
+    };
+    const std::string count = "--count: oczekiwano liczby całkowitej od 1 do 2147483647";
+    const std::string duration = "--duration: oczekiwano liczby sekund od 0.001 do 1e9";
+    for (const Case& c : std::vector<Case>{
+             {{}, "brak polecenia; polecenia: list, info, "},
+             {{"--sim", "frobnicate"}, "nieznane polecenie „frobnicate”; polecenia: list, info, "},
+             {{"--sim", "monitr"}, "nieznane polecenie „monitr”; czy chodziło o „monitor”? Pol"},
+             {{"prov", "p.json"}, "nieznane polecenie „prov”; czy chodziło o „provision”?"},
+             {{"--bogus"}, "nieznana opcja --bogus\n"},
+             {{"--sim", "info", "--bogus=1"}, "nieznana opcja --bogus\n"},
+             {{"monitor", "--cuont", "3"}, "nieznana opcja --cuont; czy chodziło o „--count”?\n"},
+             {{"info", "extra"}, "nieoczekiwany argument „extra”\n"},
+             {{"--device", "G0", "info"}, "--device: oczekiwano numeru na liście (0-7) albo "},
+             {{"--device"}, "--device: brak wartości; oczekiwano numeru na liście (0-7) albo "},
+             {{"--device", "1", "--device", "2", "info"}, "--device: można podać tylko raz\n"},
+             {{"--sim=maybe", "info"}, "--sim: ta opcja nie przyjmuje wartości\n"},
+             {{"--capture", "", "info"}, "--capture: oczekiwano nazwy pliku\n"},
+             {{"output", "--led", "hi"}, "brak wymaganej opcji --buz; oczekiwano hi albo lo\n"},
+             {{"output", "--led", "mid", "--buz", "lo"}, "--led: oczekiwano hi albo lo\n"},
+             {{"monitor", "--count", "0"}, count + "\n"},
+             {{"--sim", "monitor", "--count", "x"}, count + "\n"},
+             {{"monitor", "--count", "99999999999999999999"}, count + "\n"},
+             {{"monitor", "--count"}, "--count: brak wartości; oczekiwano liczby całkowitej od 1"},
+             {{"monitor", "--count", "1", "--count", "2"}, "--count: można podać tylko raz\n"},
+             {{"monitor", "--duration", "1e300"}, duration + "\n"},
+             {{"monitor", "--duration", "0"}, duration + "\n"},
+             {{"monitor", "--duration", "nan"}, duration + "\n"},
+             {{"provision"}, "brak wymaganego argumentu PROFIL; oczekiwano nazwy pliku\n"},
+             {{"provision", "p.json", "--all", "--watch"},
+              "opcje --all i --watch wykluczają się; podaj jedną z nich\n"},
+             {{"read", "-o", ""}, "--output: oczekiwano nazwy pliku\n"},
+             {{"write", "--set"}, "--set: brak wartości; oczekiwano KLUCZ=WARTOŚĆ\n"},
+         }) {
+        const RunResult r = Run(c.args);
+        EXPECT_EQ(r.code, 1) << r.err;
+        EXPECT_EQ(r.err.rfind("trelvo-cli: " + c.message, 0), 0u) << r.err;
+        EXPECT_NE(r.err.find("\nWięcej: trelvo-cli "), std::string::npos) << r.err;
+        EXPECT_FALSE(std::regex_search(r.err, english)) << r.err;
+        EXPECT_FALSE(std::regex_search(r.err, tooLong)) << r.err;
+    }
+    EXPECT_EQ(Run({"monitor", "--count", "5"}).err,
+              "trelvo-cli: Nie znaleziono interface'u USB-Wiegand.\n");
     EXPECT_TRUE(simReader->received().empty());
 }
 

@@ -1,6 +1,9 @@
 #include "tests/support/memory_files.h"
 
+#include <cerrno>
 #include <utility>
+
+#include "wusb/system_error_text.h"
 
 namespace trelvo_test {
 
@@ -112,7 +115,7 @@ std::string MemoryFiles::ReadAll(const std::string& path) {
     const auto found = files_.find(path);
     if (found == files_.end()) {
         throw wusb::FileError(std::string(Verb(Step::kRead)) + " „" + path +
-                              "”: No such file or directory");
+                              "”: " + wusb::SystemErrorText(ENOENT, path));
     }
     Attempt(Step::kRead, path);
     return found->second->content;

@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <system_error>
 
 #ifndef _WIN32
 #include <sys/resource.h>
@@ -11,6 +13,11 @@
 #endif
 
 #include "wusb/files.h"
+#include "wusb/system_error_text.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 namespace wusb {
 namespace {
@@ -100,9 +107,8 @@ TEST_F(SystemFilesTest, FailedReplaceLeavesTheTargetAndRemovesTheTemporaryFile) 
         files.ReplaceAll(path, "content");
         FAIL() << "replacing a directory succeeded";
     } catch (const FileError& error) {
-        EXPECT_NE(std::string(error.what()).find("Nie można zapisać pliku „" + path + "”: "),
-                  std::string::npos)
-            << error.what();
+        EXPECT_EQ(std::string(error.what()),
+                  "Nie można zapisać pliku „" + path + "”: to jest folder");
     }
     EXPECT_EQ(Names(), std::vector<std::string>{"busy"});
     EXPECT_TRUE(fs::is_directory(dir / "busy" / "inside"));
@@ -114,13 +120,48 @@ TEST_F(SystemFilesTest, MissingFilesAndFoldersAreReportedWithPathAndReason) {
         files.ReadAll(missing);
         FAIL() << "reading a missing file succeeded";
     } catch (const FileError& error) {
-        EXPECT_EQ(
-            std::string(error.what()).rfind("Nie można odczytać pliku „" + missing + "”: ", 0), 0u)
-            << error.what();
+        EXPECT_EQ(std::string(error.what()),
+                  "Nie można odczytać pliku „" + missing + "”: nie ma takiego pliku ani folderu");
+    }
+    try {
+        files.ReadAll(dir.string());
+        FAIL() << "reading a folder succeeded";
+    } catch (const FileError& error) {
+        EXPECT_EQ(std::string(error.what()),
+                  "Nie można odczytać pliku „" + dir.string() + "”: to jest folder");
     }
     EXPECT_THROW(files.ReplaceAll(PathOf("no-dir/x.json"), "x"), FileError);
     EXPECT_THROW(files.OpenAppend(PathOf("no-dir/x.log")), FileError);
     EXPECT_EQ(Names(), std::vector<std::string>{});
+}
+
+// The reasons a user meets are Polish, the same on every system; the rest as the system says.
+TEST(SystemErrorText, TheCommonReasonsArePolishOnEverySystem) {
+    struct Case {
+        int error;
+        const char* text;
+    };
+    for (const Case& c :
+         {Case{ENOENT, "nie ma takiego pliku ani folderu"}, Case{EACCES, "brak uprawnień"},
+          Case{EISDIR, "to jest folder"}, Case{ENOSPC, "brak miejsca na dysku"},
+          Case{EROFS, "system plików jest tylko do odczytu"},
+          Case{EMFILE, "zbyt wiele otwartych plików"},
+          Case{ENFILE, "zbyt wiele otwartych plików"}}) {
+        EXPECT_EQ(SystemErrorText(c.error, "x"), c.text) << c.error;
+    }
+    EXPECT_EQ(SystemErrorText(EIO, "x"), std::generic_category().message(EIO));
+#ifdef _WIN32
+    for (const Case& c : {Case{ERROR_FILE_NOT_FOUND, "nie ma takiego pliku ani folderu"},
+                          Case{ERROR_PATH_NOT_FOUND, "nie ma takiego pliku ani folderu"},
+                          Case{ERROR_ACCESS_DENIED, "brak uprawnień"},
+                          Case{ERROR_DISK_FULL, "brak miejsca na dysku"},
+                          Case{ERROR_HANDLE_DISK_FULL, "brak miejsca na dysku"},
+                          Case{ERROR_WRITE_PROTECT, "system plików jest tylko do odczytu"},
+                          Case{ERROR_TOO_MANY_OPEN_FILES, "zbyt wiele otwartych plików"}}) {
+        EXPECT_EQ(WindowsErrorText(static_cast<unsigned long>(c.error), "x"), c.text) << c.error;
+    }
+    EXPECT_FALSE(WindowsErrorText(ERROR_SHARING_VIOLATION, "x").empty());
+#endif
 }
 
 #ifndef _WIN32

@@ -25,8 +25,9 @@ std::unique_ptr<AppendFile> OpenCaptureFile(Files& files, const std::string& pat
         const std::uint32_t last = TrailingBlockLength(Bytes(file->ReadTail(4)));
         if (last > size || last > kMaxBlockLength ||
             !EndsWithWholeBlock(Bytes(file->ReadTail(last)))) {
-            throw FileError(path + ": not a pcapng capture (or one cut off mid-block); " +
-                            "choose another file to capture into");
+            throw FileError("„" + path +
+                            "” nie jest plikiem pcapng (albo jest ucięty w środku bloku); "
+                            "wybierz inny plik do zapisu ruchu");
         }
     }
     const std::string application = std::string(program) + " " + trelvo::kVersion;
