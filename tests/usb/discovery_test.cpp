@@ -143,6 +143,24 @@ TEST_F(DiscoveryOnEmulatedUsb, AWedgedDeviceCostsOneShortTimeOutOnceAndIsNotList
     EXPECT_EQ(wedged.controlRequests(), 3);
 }
 
+TEST_F(DiscoveryOnEmulatedUsb, ASlowDeviceIsAskedForHalfASecondAtMost) {
+    ScriptedFirmware firmware;
+    DeviceSpec slow;
+    slow.announce = Announce::MsOs10;
+    slow.interfaceGuid = "{42CE4F4D-ADC2-4F1C-9110-649710D65997}";
+    slow.answerDelayMs = 60;
+    // Two requests for each of seven interfaces after the string: 900 ms if all were asked.
+    slow.extraVendorInterfaces = 6;
+    EmulatedDevice& device = AddDevice("1", slow, firmware);
+
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_TRUE(Paths(platform()).empty());
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_GE(took, std::chrono::milliseconds(480));
+    EXPECT_LT(took, std::chrono::milliseconds(650));
+    EXPECT_LE(device.controlRequests(), 9);
+}
+
 TEST_F(DiscoveryOnEmulatedUsb, DevicesNamedByIdAreListedWithoutBeingAsked) {
     ScriptedFirmware firmware, storageFirmware;
     DeviceSpec silent;

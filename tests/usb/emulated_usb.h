@@ -5,6 +5,7 @@
 // Lifetime: create the bus before the first libusb context and destroy it after the last one.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -102,6 +103,9 @@ class EmulatedDevice {
     // Takes a device that vanished while serving a request off the bus; the request's own
     // thread must not wait for that.
     std::thread remover_;
+    // Hands a slow device's answers over when their time comes.
+    std::thread delayer_;
+    std::atomic<bool> stopping_ = false;
     std::vector<ControlSetup> controlLog_;
     std::vector<std::uint8_t> clearedHalts_;
     int emptyReaps_ = 0;

@@ -119,7 +119,8 @@ std::optional<std::uint8_t> LibusbPlatform::InterfaceOf(libusb_device* device,
     }
     if (opened != 0)
         return std::nullopt;
-    const auto interface = AnnouncedInterface(handle, facts.probe, interfaceClass);
+    const auto interface = AnnouncedInterface(handle, facts.probe, interfaceClass,
+                                              std::chrono::steady_clock::now() + kProbeBudget);
     libusb_close(handle);
     return seen[connection] = interface;
 }
@@ -335,8 +336,8 @@ bool LibusbPlatform::Transfer(Handle usb, std::uint8_t pipeId, std::uint8_t* buf
         length > static_cast<std::uint32_t>(INT_MAX))
         return false;
     int actual = 0;
-    const int result = libusb_bulk_transfer(target.handle, pipeId, buffer,
-                                            static_cast<int>(length), &actual, target.timeout);
+    const int result = libusb_bulk_transfer(target.handle, pipeId, buffer, static_cast<int>(length),
+                                            &actual, target.timeout);
     transferred = static_cast<std::uint32_t>(std::max(actual, 0));
     return result == 0;
 }
