@@ -37,7 +37,7 @@ struct DeviceList {
 
 }  // namespace
 
-LibusbPlatform::LibusbPlatform() : LibusbPlatform(UsbIdsFromEnvironment()) {}
+LibusbPlatform::LibusbPlatform() : LibusbPlatform(NamedUsbIds()) {}
 
 LibusbPlatform::LibusbPlatform(std::vector<UsbId> namedDevices)
     : namedDevices_(std::move(namedDevices)) {
