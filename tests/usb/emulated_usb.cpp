@@ -328,10 +328,13 @@ struct EmulatedDevice::Connection {
             umockdev_ioctl_client_complete(client, kUsbSpeedHigh, 0);
         } else if (request == USBDEVFS_GETDRIVER) {
             umockdev_ioctl_client_complete(client, -1, ENODATA);  // no kernel driver here
-        } else if (request == USBDEVFS_CLAIMINTERFACE || request == USBDEVFS_RELEASEINTERFACE ||
-                   request == USBDEVFS_SETINTERFACE || request == USBDEVFS_SETCONFIGURATION ||
-                   request == USBDEVFS_RESET || request == USBDEVFS_RESETEP ||
-                   request == USBDEVFS_DISCONNECT_CLAIM || request == USBDEVFS_IOCTL) {
+        } else if (request == USBDEVFS_CLAIMINTERFACE || request == USBDEVFS_SETINTERFACE ||
+                   request == USBDEVFS_SETCONFIGURATION || request == USBDEVFS_RESET ||
+                   request == USBDEVFS_DISCONNECT_CLAIM) {
+            ++device->stateChanges_;
+            umockdev_ioctl_client_complete(client, 0, 0);
+        } else if (request == USBDEVFS_RELEASEINTERFACE || request == USBDEVFS_RESETEP ||
+                   request == USBDEVFS_IOCTL) {
             umockdev_ioctl_client_complete(client, 0, 0);
         } else {
             umockdev_ioctl_client_complete(client, -1, ENOTTY);
@@ -475,6 +478,11 @@ void EmulatedDevice::WithFirmware(const std::function<void(Firmware&)>& change) 
     }
 }
 
+std::string EmulatedDevice::node() const {
+    std::lock_guard lock(mutex_);
+    return connections_.empty() ? std::string() : connections_.back()->devNode;
+}
+
 int EmulatedDevice::controlRequests() const {
     std::lock_guard lock(mutex_);
     return static_cast<int>(controlLog_.size() + clearedHalts_.size());
@@ -500,6 +508,11 @@ void EmulatedDevice::StopTakingData() {
 std::vector<std::uint8_t> EmulatedDevice::clearedHalts() const {
     std::lock_guard lock(mutex_);
     return clearedHalts_;
+}
+
+int EmulatedDevice::stateChanges() const {
+    std::lock_guard lock(mutex_);
+    return stateChanges_;
 }
 
 int EmulatedDevice::inTransfers() const {

@@ -64,6 +64,8 @@ class EmulatedDevice {
     void Unplug();
     void Plug();
     bool plugged() const;
+    // The device node of the current plugging, e.g. "/dev/bus/usb/001/002".
+    std::string node() const;
 
     // Runs `change` on the firmware while no transfer is being served, then completes any
     // waiting IN transfer the change made an answer for.
@@ -90,6 +92,8 @@ class EmulatedDevice {
     int emptyReaps() const;
     // Bulk IN transfers the host started.
     int inTransfers() const;
+    // Interfaces claimed, configurations or alternate settings set, resets.
+    int stateChanges() const;
 
     struct Connection;
 
@@ -110,6 +114,7 @@ class EmulatedDevice {
     std::vector<std::uint8_t> clearedHalts_;
     int emptyReaps_ = 0;
     int inTransfers_ = 0;
+    int stateChanges_ = 0;
 };
 
 }  // namespace usbtest

@@ -104,8 +104,7 @@ std::optional<std::uint8_t> LibusbPlatform::InterfaceOf(libusb_device* device,
                                                         const DeviceFacts& facts,
                                                         const Guid& interfaceClass,
                                                         ProbeResults& seen) {
-    if (std::find(namedDevices_.begin(), namedDevices_.end(),
-                  UsbId{facts.vendorId, facts.productId}) != namedDevices_.end())
+    if (IsNamed(facts, namedDevices_))
         return facts.bulkPairInterface;
     const ConnectionKey connection = ConnectionOf(facts);
     if (const auto known = probed_.find(connection); known != probed_.end())
