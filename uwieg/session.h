@@ -6,14 +6,10 @@
 
 #include "uwieg/device.h"
 #include "uwieg/dialogs.h"
+#include "uwieg/interface_class.h"
 #include "wusb/device.h"
-#include "wusb/guid.h"
 
 namespace uwieg {
-
-// The USB-Wiegand interface class.
-inline constexpr wusb::Guid kInterfaceGuid{
-    0x42CE4F4D, 0xADC2, 0x4F1C, {0x91, 0x10, 0x64, 0x97, 0x10, 0xD6, 0x59, 0x96}};
 
 inline constexpr const char* kNoInterfaceText = "Nie znaleziono interface'u USB-Wiegand.";
 // Second lines under it, when a device that may be the interface could not be opened.

@@ -1,9 +1,13 @@
 #include "wusb/usb_ids.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <optional>
+
+#include "wusb/files.h"
 
 namespace wusb {
 
@@ -23,6 +27,15 @@ std::optional<std::uint16_t> HexId(std::string_view digits) {
     if (digits.empty() || digits.size() > 4 || error != std::errc{} || stop != end)
         return std::nullopt;
     return value;
+}
+
+void ReportRejected(const std::string& where, const std::vector<std::string>& rejected) {
+    for (const std::string& entry : rejected) {
+        std::fprintf(stderr,
+                     "%s: \"%s\" nie jest parą VID:PID (szesnastkowo, np. 1209:57A1); "
+                     "pominięto.\n",
+                     where.c_str(), entry.c_str());
+    }
 }
 
 }  // namespace
@@ -53,13 +66,42 @@ std::vector<UsbId> UsbIdsFromEnvironment() {
     if (!value)
         return {};
     UsbIdList list = ParseUsbIds(value);
-    for (const std::string& entry : list.rejected) {
-        std::fprintf(stderr,
-                     "%s: \"%s\" nie jest parą VID:PID (szesnastkowo, np. 1209:57A1); "
-                     "pominięto.\n",
-                     kUsbIdsVariable, entry.c_str());
-    }
+    ReportRejected(kUsbIdsVariable, list.rejected);
     return std::move(list.ids);
+}
+
+std::vector<UsbId> UsbIdsFromFile(const std::string& path) {
+    std::error_code error;
+    if (!std::filesystem::exists(path, error))
+        return {};
+    std::string text;
+    try {
+        text = SystemFiles().ReadAll(path);
+    } catch (const FileError& e) {
+        std::fprintf(stderr, "%s\n", e.what());
+        return {};
+    }
+    std::vector<UsbId> ids;
+    std::size_t lineNumber = 0;
+    for (std::size_t start = 0; start < text.size(); ++lineNumber) {
+        const std::size_t end = std::min(text.find('\n', start), text.size());
+        std::string_view line = std::string_view(text).substr(start, end - start);
+        line = line.substr(0, line.find('#'));
+        if (!line.empty() && line.back() == '\r')
+            line.remove_suffix(1);
+        UsbIdList list = ParseUsbIds(line);
+        ReportRejected(path + ":" + std::to_string(lineNumber + 1), list.rejected);
+        ids.insert(ids.end(), list.ids.begin(), list.ids.end());
+        start = end + 1;
+    }
+    return ids;
+}
+
+std::vector<UsbId> NamedUsbIds() {
+    std::vector<UsbId> ids = UsbIdsFromFile(kUsbIdsFile);
+    const std::vector<UsbId> fromVariable = UsbIdsFromEnvironment();
+    ids.insert(ids.end(), fromVariable.begin(), fromVariable.end());
+    return ids;
 }
 
 }  // namespace wusb

@@ -11,6 +11,9 @@ namespace wusb {
 
 // The environment variable that names them, for every program.
 inline constexpr const char* kUsbIdsVariable = "TRELVO_USB_IDS";
+// The file that names them for every program and for the udev rule (which gives access to
+// them): entries as in the variable, usually one a line; "#" starts a comment.
+inline constexpr const char* kUsbIdsFile = "/etc/trelvo/usb-ids";
 
 struct UsbId {
     std::uint16_t vendorId = 0;
@@ -30,5 +33,12 @@ UsbIdList ParseUsbIds(std::string_view text);
 
 // The list the environment variable gives; a message on stderr for each rejected entry.
 std::vector<UsbId> UsbIdsFromEnvironment();
+
+// The list a file of that kind gives; nothing when it does not exist. A message on stderr for
+// each rejected entry (with its line) and when the file cannot be read.
+std::vector<UsbId> UsbIdsFromFile(const std::string& path);
+
+// What the user names: kUsbIdsFile's list, then the variable's.
+std::vector<UsbId> NamedUsbIds();
 
 }  // namespace wusb

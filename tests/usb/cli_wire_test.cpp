@@ -1,9 +1,5 @@
 // trelvo-cli on the real libusb: every command in-process on the emulated USB device (the
 // simulated interface and reader as its firmware), and the real program as a child process.
-#include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -14,6 +10,7 @@
 #include <vector>
 
 #include "captured_wire.h"
+#include "child_program.h"
 #include "cli/run.h"
 #include "sim/transmission.h"
 #include "sim_firmware.h"
@@ -24,8 +21,6 @@
 #include "wiegand/encode.h"
 #include "wusb/clock.h"
 #include "wusb/files.h"
-
-extern char** environ;
 
 namespace usbtest {
 namespace {
@@ -220,35 +215,10 @@ TEST_F(CliOnEmulatedUsb, NoInterfaceExitsTwo) {
 
 #ifdef TRELVO_CLI_PROGRAM
 // The program itself, as a script runs it: its standard output and exit code.
-RunResult RunProgram(const std::vector<std::string>& args) {
-    int pipeFds[2];
-    EXPECT_EQ(pipe(pipeFds), 0);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
-    posix_spawn_file_actions_addclose(&actions, pipeFds[0]);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-    std::vector<std::string> storage{TRELVO_CLI_PROGRAM};
-    storage.insert(storage.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (std::string& arg : storage) {
-        argv.push_back(arg.data());
-    }
-    argv.push_back(nullptr);
-    pid_t child = 0;
-    RunResult result;
-    EXPECT_EQ(posix_spawn(&child, argv[0], &actions, nullptr, argv.data(), environ), 0);
-    posix_spawn_file_actions_destroy(&actions);
-    close(pipeFds[1]);
-    char buffer[4096];
-    for (ssize_t n; (n = read(pipeFds[0], buffer, sizeof buffer)) > 0;) {
-        result.out.append(buffer, static_cast<std::size_t>(n));
-    }
-    close(pipeFds[0]);
-    int status = 0;
-    waitpid(child, &status, 0);
-    result.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return result;
+ChildRun RunProgram(const std::vector<std::string>& args) {
+    std::vector<std::string> argv{TRELVO_CLI_PROGRAM};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return RunChild(argv);
 }
 
 TEST_F(CliOnEmulatedUsb, TheProgramFindsTheInterfaceOrExitsTwo) {
@@ -257,7 +227,7 @@ TEST_F(CliOnEmulatedUsb, TheProgramFindsTheInterfaceOrExitsTwo) {
     SimFirmware firmware;
     firmware.sim.reader().readerNumber = 4321;
     AddDevice("1", {}, firmware);
-    const RunResult info = RunProgram({"info", "--json"});
+    const ChildRun info = RunProgram({"info", "--json"});
     ASSERT_EQ(info.code, 0);
     EXPECT_EQ(json::parse(info.out).at("label"), "Czytnik KV-T51X, Nr: 04321 (soft: 2)");
 }

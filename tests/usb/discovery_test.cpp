@@ -112,9 +112,13 @@ TEST_F(DiscoveryOnEmulatedUsb, EachConnectionIsProbedOnceAndMsOs20DevicesNeverTh
     }
     const int otherProbe = other.controlRequests();
 
-    ASSERT_EQ(Paths(platform()), std::vector<std::string>{"usb:1-1"});
-    EXPECT_EQ(device.controlRequests(), probe) << "a known connection is not asked again";
-    EXPECT_EQ(other.controlRequests(), otherProbe) << "nor is one that did not name the class";
+    for (const char* listing : {"second", "third"}) {
+        ASSERT_EQ(Paths(platform()), std::vector<std::string>{"usb:1-1"}) << listing;
+        EXPECT_EQ(device.controlRequests(), probe)
+            << "a known connection is not asked again (" << listing << " listing)";
+        EXPECT_EQ(other.controlRequests(), otherProbe)
+            << "nor is one that did not name the class (" << listing << " listing)";
+    }
 
     // A new connection (a new device address) is probed anew.
     device.Unplug();
@@ -141,6 +145,24 @@ TEST_F(DiscoveryOnEmulatedUsb, AWedgedDeviceCostsOneShortTimeOutOnceAndIsNotList
     EXPECT_EQ(Paths(platform()), std::vector<std::string>{"usb:1-1"});
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(50));
     EXPECT_EQ(wedged.controlRequests(), 3);
+}
+
+TEST_F(DiscoveryOnEmulatedUsb, ASlowDeviceIsAskedForHalfASecondAtMost) {
+    ScriptedFirmware firmware;
+    DeviceSpec slow;
+    slow.announce = Announce::MsOs10;
+    slow.interfaceGuid = "{42CE4F4D-ADC2-4F1C-9110-649710D65997}";
+    slow.answerDelayMs = 60;
+    // Two requests for each of seven interfaces after the string: 900 ms if all were asked.
+    slow.extraVendorInterfaces = 6;
+    EmulatedDevice& device = AddDevice("1", slow, firmware);
+
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_TRUE(Paths(platform()).empty());
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_GE(took, std::chrono::milliseconds(480));
+    EXPECT_LT(took, std::chrono::milliseconds(650));
+    EXPECT_LE(device.controlRequests(), 9);
 }
 
 TEST_F(DiscoveryOnEmulatedUsb, DevicesNamedByIdAreListedWithoutBeingAsked) {

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <deque>
@@ -77,6 +78,12 @@ struct EmulatedDevice::Connection {
     std::deque<Urb> unanswered;
     bool holdsOut = false;
     std::deque<Urb> finished;
+    // Answers of a slow device, each with the time it is given.
+    struct Delayed {
+        Urb urb;
+        std::chrono::steady_clock::time_point due;
+    };
+    std::deque<Delayed> delayed;
     std::set<std::uint8_t> halted;
 
     // libusb waits for the node to become writable before it reaps. The FIFO is kept full
@@ -120,6 +127,18 @@ struct EmulatedDevice::Connection {
                 waiting->pop_front();
             }
         }
+        for (; !delayed.empty(); delayed.pop_front()) {
+            delayed.front().urb.Finish(status, 0);
+            finished.push_back(delayed.front().urb);
+        }
+    }
+
+    // Hands over the slow answers whose time has come; all wait as long, so in order.
+    void FinishDue() {
+        const auto now = std::chrono::steady_clock::now();
+        for (; !delayed.empty() && delayed.front().due <= now; delayed.pop_front()) {
+            finished.push_back(delayed.front().urb);
+        }
     }
 
     // Answers a control request at once, or keeps it waiting when the device ignores it.
@@ -147,7 +166,13 @@ struct EmulatedDevice::Connection {
         } else {
             urb.Finish(-EPIPE, 0);
         }
-        finished.push_back(urb);
+        if (device->spec_.answerDelayMs > 0) {
+            const auto due = std::chrono::steady_clock::now() +
+                             std::chrono::milliseconds(device->spec_.answerDelayMs);
+            delayed.push_back({urb, due});
+        } else {
+            finished.push_back(urb);
+        }
     }
 
     void Submit(UMockdevIoctlClient* client, UMockdevIoctlData* arg) {
@@ -223,6 +248,15 @@ struct EmulatedDevice::Connection {
 
     void Discard(UMockdevIoctlClient* client, UMockdevIoctlData* arg) {
         const gulong address = *reinterpret_cast<gulong*>(arg->data);
+        for (auto it = delayed.begin(); it != delayed.end(); ++it) {
+            if (it->urb.address == address) {
+                it->urb.Finish(-ENOENT, 0);
+                finished.push_back(it->urb);
+                delayed.erase(it);
+                umockdev_ioctl_client_complete(client, 0, 0);
+                return;
+            }
+        }
         for (std::deque<Urb>* waiting : {&waitingIn, &unanswered}) {
             for (auto it = waiting->begin(); it != waiting->end(); ++it) {
                 if (it->address == address) {
@@ -294,10 +328,13 @@ struct EmulatedDevice::Connection {
             umockdev_ioctl_client_complete(client, kUsbSpeedHigh, 0);
         } else if (request == USBDEVFS_GETDRIVER) {
             umockdev_ioctl_client_complete(client, -1, ENODATA);  // no kernel driver here
-        } else if (request == USBDEVFS_CLAIMINTERFACE || request == USBDEVFS_RELEASEINTERFACE ||
-                   request == USBDEVFS_SETINTERFACE || request == USBDEVFS_SETCONFIGURATION ||
-                   request == USBDEVFS_RESET || request == USBDEVFS_RESETEP ||
-                   request == USBDEVFS_DISCONNECT_CLAIM || request == USBDEVFS_IOCTL) {
+        } else if (request == USBDEVFS_CLAIMINTERFACE || request == USBDEVFS_SETINTERFACE ||
+                   request == USBDEVFS_SETCONFIGURATION || request == USBDEVFS_RESET ||
+                   request == USBDEVFS_DISCONNECT_CLAIM) {
+            ++device->stateChanges_;
+            umockdev_ioctl_client_complete(client, 0, 0);
+        } else if (request == USBDEVFS_RELEASEINTERFACE || request == USBDEVFS_RESETEP ||
+                   request == USBDEVFS_IOCTL) {
             umockdev_ioctl_client_complete(client, 0, 0);
         } else {
             umockdev_ioctl_client_complete(client, -1, ENOTTY);
@@ -310,9 +347,26 @@ EmulatedDevice::EmulatedDevice(EmulatedBus& bus, std::string port, DeviceSpec sp
                                Firmware& firmware)
     : bus_(bus), port_(std::move(port)), spec_(std::move(spec)), firmware_(firmware) {
     Plug();
+    if (spec_.answerDelayMs > 0) {
+        delayer_ = std::thread([this] {
+            while (!stopping_) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                std::lock_guard lock(mutex_);
+                for (auto& c : connections_) {
+                    if (!c->delayed.empty()) {
+                        c->FinishDue();
+                        c->UpdateSignal();
+                    }
+                }
+            }
+        });
+    }
 }
 
 EmulatedDevice::~EmulatedDevice() {
+    stopping_ = true;
+    if (delayer_.joinable())
+        delayer_.join();
     if (remover_.joinable())
         remover_.join();
     for (auto& c : connections_) {
@@ -326,6 +380,9 @@ EmulatedDevice::~EmulatedDevice() {
         }
         for (const auto& urb : c->finished) {
             urb.Release();
+        }
+        for (const auto& late : c->delayed) {
+            late.urb.Release();
         }
         close(c->signal);
     }
@@ -421,6 +478,11 @@ void EmulatedDevice::WithFirmware(const std::function<void(Firmware&)>& change) 
     }
 }
 
+std::string EmulatedDevice::node() const {
+    std::lock_guard lock(mutex_);
+    return connections_.empty() ? std::string() : connections_.back()->devNode;
+}
+
 int EmulatedDevice::controlRequests() const {
     std::lock_guard lock(mutex_);
     return static_cast<int>(controlLog_.size() + clearedHalts_.size());
@@ -446,6 +508,11 @@ void EmulatedDevice::StopTakingData() {
 std::vector<std::uint8_t> EmulatedDevice::clearedHalts() const {
     std::lock_guard lock(mutex_);
     return clearedHalts_;
+}
+
+int EmulatedDevice::stateChanges() const {
+    std::lock_guard lock(mutex_);
+    return stateChanges_;
 }
 
 int EmulatedDevice::inTransfers() const {

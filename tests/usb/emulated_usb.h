@@ -5,6 +5,7 @@
 // Lifetime: create the bus before the first libusb context and destroy it after the last one.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -63,6 +64,8 @@ class EmulatedDevice {
     void Unplug();
     void Plug();
     bool plugged() const;
+    // The device node of the current plugging, e.g. "/dev/bus/usb/001/002".
+    std::string node() const;
 
     // Runs `change` on the firmware while no transfer is being served, then completes any
     // waiting IN transfer the change made an answer for.
@@ -89,6 +92,8 @@ class EmulatedDevice {
     int emptyReaps() const;
     // Bulk IN transfers the host started.
     int inTransfers() const;
+    // Interfaces claimed, configurations or alternate settings set, resets.
+    int stateChanges() const;
 
     struct Connection;
 
@@ -102,10 +107,14 @@ class EmulatedDevice {
     // Takes a device that vanished while serving a request off the bus; the request's own
     // thread must not wait for that.
     std::thread remover_;
+    // Hands a slow device's answers over when their time comes.
+    std::thread delayer_;
+    std::atomic<bool> stopping_ = false;
     std::vector<ControlSetup> controlLog_;
     std::vector<std::uint8_t> clearedHalts_;
     int emptyReaps_ = 0;
     int inTransfers_ = 0;
+    int stateChanges_ = 0;
 };
 
 }  // namespace usbtest

@@ -43,7 +43,8 @@ Bytes DeviceDescriptor(const DeviceSpec& spec) {
 }
 
 Bytes ConfigDescriptor(const DeviceSpec& spec) {
-    const std::uint8_t interfaces = spec.composite ? 2 : 1;
+    const auto interfaces =
+        static_cast<std::uint8_t>((spec.composite ? 2 : 1) + spec.extraVendorInterfaces);
     Bytes d{9, kConfigType, 0, 0, interfaces, 1, 0, 0x80, 50};
     if (spec.composite) {
         constexpr std::uint8_t kHidClass = 0x03;
@@ -54,6 +55,10 @@ Bytes ConfigDescriptor(const DeviceSpec& spec) {
     d.insert(d.end(), {9, 4, WiegandInterface(spec), 0, 2, spec.interfaceClass, 0, 0, 0});
     d.insert(d.end(), {7, 5, kInEndpoint, 2, 64, 0, 0});
     d.insert(d.end(), {7, 5, kOutEndpoint, 2, 64, 0, 0});
+    for (std::uint8_t i = 1; i <= spec.extraVendorInterfaces; ++i) {
+        d.insert(d.end(), {9, 4, static_cast<std::uint8_t>(WiegandInterface(spec) + i), 0, 0, 0xFF,
+                           0, 0, 0});
+    }
     d[2] = static_cast<std::uint8_t>(d.size());
     return d;
 }

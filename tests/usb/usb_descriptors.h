@@ -27,6 +27,10 @@ struct DeviceSpec {
     bool ignoresVendorRequests = false;
     // The device node refuses to be opened: the user has no permission for it.
     bool deniesOpen = false;
+    // Control requests are answered (or stalled) this late: a slow device.
+    int answerDelayMs = 0;
+    // Vendor-specific interfaces without pipes after the USB-Wiegand one.
+    std::uint8_t extraVendorInterfaces = 0;
 };
 
 // The USB-Wiegand interface's number on the device.

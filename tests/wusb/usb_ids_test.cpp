@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
+#include <fstream>
 
 namespace {
 
@@ -50,6 +52,22 @@ TEST(UsbIds, TheEnvironmentVariableSaysWhatItIgnores) {
     testing::internal::CaptureStderr();
     EXPECT_TRUE(wusb::UsbIdsFromEnvironment().empty());
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "") << "unset is no mistake";
+}
+
+TEST(UsbIds, TheFileNamesOneIdALineAndSaysWhereAMistakeIs) {
+    const std::string path = testing::TempDir() + "usb-ids";
+    std::ofstream(path) << "# Trelvo\n1209:57a1\n\n  2A3B:0C4D\t# the second\r\n1209-57A2\n"
+                           "1209:57a3,1209:57a4";
+    testing::internal::CaptureStderr();
+    const Ids ids = wusb::UsbIdsFromFile(path);
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(ids, (Ids{{0x1209, 0x57A1}, {0x2A3B, 0x0C4D}, {0x1209, 0x57A3}, {0x1209, 0x57A4}}));
+    EXPECT_NE(said.find(path + ":5: \"1209-57A2\""), std::string::npos) << said;
+
+    testing::internal::CaptureStderr();
+    EXPECT_TRUE(wusb::UsbIdsFromFile(path + "-missing").empty());
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "") << "no file is no mistake";
+    std::remove(path.c_str());
 }
 
 }  // namespace

@@ -12,7 +12,7 @@
 
 namespace wusb {
 
-// `namedDevices` are taken besides those TRELVO_USB_IDS names. libusb lists devices with these
+// `namedDevices` are taken besides those NamedUsbIds gives. libusb lists devices with these
 // ids without asking them for an announcement; WinUSB lists interfaces by class, which a driver
 // package gives such a device there, and needs no ids.
 std::unique_ptr<Platform> MakeNativePlatform(const std::vector<UsbId>& namedDevices = {});

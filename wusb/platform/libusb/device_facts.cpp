@@ -2,6 +2,8 @@
 
 #include <libusb.h>
 
+#include <algorithm>
+
 namespace wusb::libusb {
 
 namespace {
@@ -91,6 +93,11 @@ std::optional<DeviceFacts> FactsOf(libusb_device* device) {
         ConfigurationIndex(device, descriptor.bNumConfigurations, config->bConfigurationValue);
     libusb_free_config_descriptor(config);
     return facts;
+}
+
+bool IsNamed(const DeviceFacts& facts, const std::vector<UsbId>& namedDevices) {
+    return std::find(namedDevices.begin(), namedDevices.end(),
+                     UsbId{facts.vendorId, facts.productId}) != namedDevices.end();
 }
 
 }  // namespace wusb::libusb

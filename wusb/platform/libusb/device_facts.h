@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "wusb/platform/libusb/ms_os_probe.h"
+#include "wusb/usb_ids.h"
 
 struct libusb_device;
 
@@ -39,5 +40,9 @@ inline ConnectionKey ConnectionOf(const DeviceFacts& d) {
 
 // Nothing for root hubs (they have no port) and devices whose descriptors cannot be read.
 std::optional<DeviceFacts> FactsOf(libusb_device* device);
+
+// True when the user names the device by its ids: it is then taken on its bulkPairInterface
+// without being asked anything.
+bool IsNamed(const DeviceFacts& facts, const std::vector<UsbId>& namedDevices);
 
 }  // namespace wusb::libusb

@@ -37,7 +37,7 @@ struct DeviceList {
 
 }  // namespace
 
-LibusbPlatform::LibusbPlatform() : LibusbPlatform(UsbIdsFromEnvironment()) {}
+LibusbPlatform::LibusbPlatform() : LibusbPlatform(NamedUsbIds()) {}
 
 LibusbPlatform::LibusbPlatform(std::vector<UsbId> namedDevices)
     : namedDevices_(std::move(namedDevices)) {
@@ -104,8 +104,7 @@ std::optional<std::uint8_t> LibusbPlatform::InterfaceOf(libusb_device* device,
                                                         const DeviceFacts& facts,
                                                         const Guid& interfaceClass,
                                                         ProbeResults& seen) {
-    if (std::find(namedDevices_.begin(), namedDevices_.end(),
-                  UsbId{facts.vendorId, facts.productId}) != namedDevices_.end())
+    if (IsNamed(facts, namedDevices_))
         return facts.bulkPairInterface;
     const ConnectionKey connection = ConnectionOf(facts);
     if (const auto known = probed_.find(connection); known != probed_.end())
@@ -119,7 +118,8 @@ std::optional<std::uint8_t> LibusbPlatform::InterfaceOf(libusb_device* device,
     }
     if (opened != 0)
         return std::nullopt;
-    const auto interface = AnnouncedInterface(handle, facts.probe, interfaceClass);
+    const auto interface = AnnouncedInterface(handle, facts.probe, interfaceClass,
+                                              std::chrono::steady_clock::now() + kProbeBudget);
     libusb_close(handle);
     return seen[connection] = interface;
 }
@@ -335,8 +335,8 @@ bool LibusbPlatform::Transfer(Handle usb, std::uint8_t pipeId, std::uint8_t* buf
         length > static_cast<std::uint32_t>(INT_MAX))
         return false;
     int actual = 0;
-    const int result = libusb_bulk_transfer(target.handle, pipeId, buffer,
-                                            static_cast<int>(length), &actual, target.timeout);
+    const int result = libusb_bulk_transfer(target.handle, pipeId, buffer, static_cast<int>(length),
+                                            &actual, target.timeout);
     transferred = static_cast<std::uint32_t>(std::max(actual, 0));
     return result == 0;
 }

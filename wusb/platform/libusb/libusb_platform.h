@@ -5,8 +5,8 @@
 // threads at once).
 #pragma once
 
-#include <cstdint>
 #include <atomic>
+#include <cstdint>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -25,7 +25,7 @@ namespace wusb::libusb {
 
 class LibusbPlatform final : public Platform {
   public:
-    // Takes the devices named by the environment variable TRELVO_USB_IDS.
+    // Takes the devices the user names (NamedUsbIds: /etc/trelvo/usb-ids and TRELVO_USB_IDS).
     LibusbPlatform();
     // Devices with these ids are listed without asking them, when they have the interface's
     // shape: a vendor-specific interface with one bulk IN and one bulk OUT pipe.

@@ -7,7 +7,7 @@
 namespace wusb {
 
 std::unique_ptr<Platform> MakeNativePlatform(const std::vector<UsbId>& namedDevices) {
-    std::vector<UsbId> ids = UsbIdsFromEnvironment();
+    std::vector<UsbId> ids = NamedUsbIds();
     ids.insert(ids.end(), namedDevices.begin(), namedDevices.end());
     return std::make_unique<libusb::LibusbPlatform>(std::move(ids));
 }

@@ -2,16 +2,19 @@
 
 #include <libusb.h>
 
+#include <algorithm>
+
 #include "wusb/le_bytes.h"
-#include "wusb/platform/libusb/ms_os_descriptors.h"
+#include "wusb/ms_os_descriptors.h"
 
 namespace wusb::libusb {
 
 namespace {
 
 // A device answers a control request within a few milliseconds; one that does not must not
-// hold up the listing, and after one time-out it is not asked again.
-constexpr unsigned kProbeTimeoutMs = 100;
+// hold up the listing (or the plugging in, for the udev probe), and after one time-out it is
+// not asked again.
+constexpr std::chrono::milliseconds kProbeTimeout{100};
 constexpr std::uint16_t kMsOs20DescriptorIndex = 7;
 constexpr std::uint16_t kMsOs10ExtendedPropertiesIndex = 5;
 constexpr std::uint8_t kMsOs10StringIndex = 0xEE;
@@ -23,19 +26,26 @@ constexpr std::uint8_t kVendorInToInterface = 0xC1;
 
 using Bytes = std::vector<std::uint8_t>;
 
-// The control pipe of the device being probed; silent once a request timed out.
+// The control pipe of the device being probed; silent once a request timed out or the
+// deadline has passed.
 class ControlPipe {
   public:
-    explicit ControlPipe(libusb_device_handle* device) : device_(device) {}
+    ControlPipe(libusb_device_handle* device, ProbeDeadline deadline)
+        : device_(device), deadline_(deadline) {}
 
     // A control read; the bytes the device really sent, nothing on failure.
     std::optional<Bytes> Read(std::uint8_t requestType, std::uint8_t request, std::uint16_t value,
                               std::uint16_t index, std::uint16_t length) {
-        if (silent_)
+        using std::chrono::milliseconds;
+        const auto left =
+            std::chrono::duration_cast<milliseconds>(deadline_ - std::chrono::steady_clock::now());
+        // libusb counts a time-out of 0 as none at all.
+        if (silent_ || left < milliseconds(1))
             return std::nullopt;
+        const auto timeout = static_cast<unsigned>(std::min(left, kProbeTimeout).count());
         Bytes bytes(length);
         const int got = libusb_control_transfer(device_, requestType, request, value, index,
-                                                bytes.data(), length, kProbeTimeoutMs);
+                                                bytes.data(), length, timeout);
         silent_ = got == LIBUSB_ERROR_TIMEOUT;
         if (got < 0)
             return std::nullopt;
@@ -50,6 +60,7 @@ class ControlPipe {
 
   private:
     libusb_device_handle* device_;
+    ProbeDeadline deadline_;
     bool silent_ = false;
 };
 
@@ -65,7 +76,8 @@ std::optional<std::uint8_t> FromMsOs20(ControlPipe& pipe, const MsOs20SetLocatio
                                        const MsOs20Scope& scope, const Guid& interfaceClass) {
     const auto set =
         pipe.Read(kVendorIn, location.vendorCode, 0, kMsOs20DescriptorIndex, location.totalLength);
-    if (!set)
+    // A set shorter than the capability promised is not understood.
+    if (!set || set->size() != location.totalLength)
         return std::nullopt;
     return MsOs20InterfaceFor(*set, interfaceClass, scope);
 }
@@ -107,9 +119,9 @@ std::optional<std::uint8_t> FromMsOs10(ControlPipe& pipe,
 
 std::optional<std::uint8_t> AnnouncedInterface(libusb_device_handle* device,
                                                const ProbeTarget& target,
-                                               const Guid& interfaceClass) {
+                                               const Guid& interfaceClass, ProbeDeadline deadline) {
     constexpr std::uint16_t kFirstUsbWithBos = 0x0201;
-    ControlPipe pipe(device);
+    ControlPipe pipe(device, deadline);
     if (target.bcdUSB >= kFirstUsbWithBos) {
         const auto bos = ReadBos(pipe);
         // A device with the MS OS 2.0 capability keeps its announcements there, as Windows

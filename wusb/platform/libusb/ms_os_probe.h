@@ -2,12 +2,13 @@
 // device-interface class on through its Microsoft OS descriptors.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <vector>
 
 #include "wusb/guid.h"
-#include "wusb/platform/libusb/ms_os_descriptors.h"
+#include "wusb/ms_os_descriptors.h"
 
 struct libusb_device_handle;
 
@@ -21,12 +22,17 @@ struct ProbeTarget {
     MsOs20Scope scope;
 };
 
+// Each request waits at most 100 ms, and the whole probe of a device ends by its deadline.
+using ProbeDeadline = std::chrono::steady_clock::time_point;
+inline constexpr std::chrono::milliseconds kProbeBudget{500};
+
 // Reads the MS OS 2.0 descriptor set when the device has the capability for it (USB 2.01 and
 // later), else the MS OS 1.0 extended properties of each vendor-specific interface. Nothing
-// when the device does not name the class or does not answer; a device that lets one request
-// time out is asked nothing more.
+// when the device does not name the class, does not answer or answers what is not understood;
+// a device that lets one request time out is asked nothing more. Sends descriptor requests
+// only: no interface is claimed and no configuration set.
 std::optional<std::uint8_t> AnnouncedInterface(libusb_device_handle* device,
                                                const ProbeTarget& target,
-                                               const Guid& interfaceClass);
+                                               const Guid& interfaceClass, ProbeDeadline deadline);
 
 }  // namespace wusb::libusb

@@ -1,6 +1,7 @@
 // Reading the interface class a device announces for Windows' driverless binding, from the raw
-// bytes of its Microsoft OS descriptors. The bytes come from the device and are not trusted:
-// every length is checked against the bytes actually present.
+// bytes of its Microsoft OS descriptors. The bytes come from any device (the udev probe reads
+// them as root) and are not trusted: a descriptor is understood only when its own total length
+// is exactly the bytes that arrived, and nothing is read outside them.
 #pragma once
 
 #include <cstdint>
@@ -9,7 +10,7 @@
 
 #include "wusb/guid.h"
 
-namespace wusb::libusb {
+namespace wusb {
 
 using ByteView = std::span<const std::uint8_t>;
 
@@ -19,8 +20,13 @@ struct MsOs20SetLocation {
     std::uint16_t totalLength = 0;
 };
 
+// The largest descriptor set asked for: what libusb can fetch on Linux in one control transfer,
+// and far more than the few properties a device carries.
+inline constexpr std::uint16_t kMaxMsOs20SetLength = 4096;
+
 // Finds the MS OS 2.0 platform capability in a whole BOS descriptor (header included) and, of
-// its descriptor-set records, the one meant for the newest Windows version it lists.
+// its usable descriptor-set records, the one meant for the newest Windows version it lists. A
+// record is usable with a non-zero vendor code and a set of 10 to kMaxMsOs20SetLength bytes.
 std::optional<MsOs20SetLocation> FindMsOs20Capability(ByteView bos);
 
 // Which properties of an MS OS 2.0 descriptor set apply to the device as it is now.
@@ -40,11 +46,12 @@ struct MsOs20Scope {
 std::optional<std::uint8_t> MsOs20InterfaceFor(ByteView descriptorSet, const Guid& interfaceClass,
                                                const MsOs20Scope& scope = {});
 
-// The vendor code from the MS OS 1.0 string descriptor (index 0xEE, "MSFT100").
+// The vendor code from the MS OS 1.0 string descriptor (index 0xEE, "MSFT100"); nothing for
+// the code 0, which no firmware that means it uses.
 std::optional<std::uint8_t> MsOs10VendorCode(ByteView stringDescriptor);
 
 // True when an MS OS 1.0 extended properties descriptor names `interfaceClass` in one of the
 // two properties above.
 bool MsOs10PropertiesName(ByteView extendedProperties, const Guid& interfaceClass);
 
-}  // namespace wusb::libusb
+}  // namespace wusb

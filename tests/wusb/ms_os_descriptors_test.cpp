@@ -1,6 +1,6 @@
 // Reading the interface class out of Microsoft OS descriptors. The bytes come from an untrusted
 // device, so besides the good cases every length field is also made to lie.
-#include "wusb/platform/libusb/ms_os_descriptors.h"
+#include "wusb/ms_os_descriptors.h"
 
 #include <gtest/gtest.h>
 
@@ -14,10 +14,10 @@
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
-using wusb::libusb::FindMsOs20Capability;
-using wusb::libusb::MsOs10PropertiesName;
-using wusb::libusb::MsOs10VendorCode;
-using wusb::libusb::MsOs20InterfaceFor;
+using wusb::FindMsOs20Capability;
+using wusb::MsOs10PropertiesName;
+using wusb::MsOs10VendorCode;
+using wusb::MsOs20InterfaceFor;
 
 const wusb::Guid kClass{
     0x42CE4F4D, 0xADC2, 0x4F1C, {0x91, 0x10, 0x64, 0x97, 0x10, 0xD6, 0x59, 0x96}};
@@ -167,6 +167,14 @@ TEST(MsOs20Capability, FoundAmongOtherCapabilitiesAndBoundedByTheBytesPresent) {
     EXPECT_FALSE(FindMsOs20Capability(noSetInfo));
     EXPECT_FALSE(FindMsOs20Capability(Bos({Platform(kMsOs20Uuid, 4, 0x21)})))
         << "a set too small to hold its own header";
+    EXPECT_FALSE(FindMsOs20Capability(Joined(bos, {0}))) << "wTotalLength says a byte less";
+    EXPECT_FALSE(FindMsOs20Capability(Bos({Platform(kMsOs20Uuid, 0xB2, 0)}))) << "vendor code 0";
+    EXPECT_FALSE(FindMsOs20Capability(Bos({Platform(kMsOs20Uuid, 0xFFFF, 0x21)}))) << "64 KiB";
+    EXPECT_FALSE(FindMsOs20Capability(Bos({Platform(kMsOs20Uuid, 4097, 0x21)})));
+    EXPECT_EQ(FindMsOs20Capability(Bos({Platform(kMsOs20Uuid, 4096, 0x21)}))
+                  .value_or(wusb::MsOs20SetLocation{})
+                  .totalLength,
+              4096);
     EXPECT_FALSE(FindMsOs20Capability(Bytes{5, 0x0F}));
 }
 
@@ -197,10 +205,14 @@ TEST(MsOs20Capability, TakesTheRecordForTheNewestWindowsVersion) {
         FindMsOs20Capability(Bos({PlatformFor({{0x0A000000, 0x31}, {0x06030000, 0x32}})}));
     ASSERT_TRUE(newestFirst);
     EXPECT_EQ(newestFirst->vendorCode, 0x31);
+    const auto newestUnusable =
+        FindMsOs20Capability(Bos({PlatformFor({{0x06030000, 0x41}, {0x0A000000, 0}})}));
+    ASSERT_TRUE(newestUnusable);
+    EXPECT_EQ(newestUnusable->vendorCode, 0x41);
 }
 
 TEST(MsOs20Set, OnlyTheActiveConfigurationsSubsetCountsAndFunctionsNameTheirFirstInterface) {
-    const wusb::libusb::MsOs20Scope second{1, 0};
+    const wusb::MsOs20Scope second{1, 0};
     const Bytes twoConfigurations =
         Set(Joined(ConfigurationSubset(0, FunctionSubset(2, kGoodProperty)),
                    ConfigurationSubset(1, FunctionSubset(3, kGoodProperty))));
@@ -216,7 +228,7 @@ TEST(MsOs20Set, OnlyTheActiveConfigurationsSubsetCountsAndFunctionsNameTheirFirs
 }
 
 TEST(MsOs20Set, ACompositeDeviceNeverTakesADeviceLevelPropertyForAnInterface) {
-    const wusb::libusb::MsOs20Scope composite{0, std::nullopt};
+    const wusb::MsOs20Scope composite{0, std::nullopt};
     EXPECT_FALSE(MsOs20InterfaceFor(Set(kGoodProperty), kClass, composite));
     EXPECT_FALSE(MsOs20InterfaceFor(Set(ConfigurationSubset(0, kGoodProperty)), kClass, composite))
         << "a configuration's own property is no function's either";
@@ -256,6 +268,8 @@ TEST(MsOs20Set, IgnoresOtherPropertiesAndMalformedOnes) {
     Bytes truncated = Set(kGoodProperty);
     truncated.pop_back();
     EXPECT_FALSE(MsOs20InterfaceFor(truncated, kClass));
+    EXPECT_FALSE(MsOs20InterfaceFor(Joined(Set(kGoodProperty), {0, 0}), kClass))
+        << "wTotalLength says two bytes less";
     Bytes badHeader = Set(kGoodProperty);
     badHeader[2] = 1;
     EXPECT_FALSE(MsOs20InterfaceFor(badHeader, kClass));
@@ -303,6 +317,9 @@ TEST(MsOs10, VendorCodeOnlyBehindTheSignature) {
     Bytes shortString = MsOs10String("MSFT100", 0x33);
     shortString.resize(17);
     EXPECT_FALSE(MsOs10VendorCode(shortString));
+    EXPECT_FALSE(MsOs10VendorCode(Joined(MsOs10String("MSFT100", 0x33), {0})))
+        << "bLength says a byte less";
+    EXPECT_FALSE(MsOs10VendorCode(MsOs10String("MSFT100", 0))) << "vendor code 0";
 }
 
 TEST(MsOs10, ExtendedPropertiesNameTheClass) {
@@ -320,6 +337,8 @@ TEST(MsOs10, ExtendedPropertiesNameTheClass) {
     Bytes hugeData = Properties({guid}, 1);
     hugeData[10 + 10 + 40 + 3] = 0x80;  // dwPropertyDataLength likewise
     EXPECT_FALSE(MsOs10PropertiesName(hugeData, kClass));
+    EXPECT_FALSE(MsOs10PropertiesName(Joined(Properties({guid}, 1), {0}), kClass))
+        << "dwLength says a byte less";
     Bytes wrongIndex = Properties({guid}, 1);
     wrongIndex[6] = 4;
     EXPECT_FALSE(MsOs10PropertiesName(wrongIndex, kClass));

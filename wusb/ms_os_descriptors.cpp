@@ -1,4 +1,4 @@
-#include "wusb/platform/libusb/ms_os_descriptors.h"
+#include "wusb/ms_os_descriptors.h"
 
 #include <algorithm>
 #include <array>
@@ -7,7 +7,7 @@
 
 #include "wusb/le_bytes.h"
 
-namespace wusb::libusb {
+namespace wusb {
 
 namespace {
 
@@ -105,9 +105,9 @@ bool RegistryPropertyNames(ByteView d, const Guid& interfaceClass) {
 }  // namespace
 
 std::optional<MsOs20SetLocation> FindMsOs20Capability(ByteView bos) {
-    if (bos.size() < 5 || bos[0] < 5 || bos[1] != kBosType)
+    if (bos.size() < 5 || bos[0] < 5 || bos[1] != kBosType || ReadLe16(&bos[2]) != bos.size())
         return std::nullopt;
-    const std::size_t end = std::min<std::size_t>(ReadLe16(&bos[2]), bos.size());
+    const std::size_t end = bos.size();
     for (std::size_t at = bos[0]; at + 3 <= end;) {
         const std::size_t length = bos[at];
         if (length < 3 || at + length > end)
@@ -122,8 +122,10 @@ std::optional<MsOs20SetLocation> FindMsOs20Capability(ByteView bos) {
             for (std::size_t info = 20; info + 8 <= length; info += 8) {
                 const std::uint32_t version = ReadLe32(&cap[info]);
                 const std::uint16_t total = ReadLe16(&cap[info + 4]);
-                if (total >= 10 && (!newest || version > newestVersion)) {
-                    newest = MsOs20SetLocation{cap[info + 6], total};
+                const std::uint8_t vendorCode = cap[info + 6];
+                const bool usable = total >= 10 && total <= kMaxMsOs20SetLength && vendorCode != 0;
+                if (usable && (!newest || version > newestVersion)) {
+                    newest = MsOs20SetLocation{vendorCode, total};
                     newestVersion = version;
                 }
             }
@@ -137,9 +139,10 @@ std::optional<MsOs20SetLocation> FindMsOs20Capability(ByteView bos) {
 
 std::optional<std::uint8_t> MsOs20InterfaceFor(ByteView set, const Guid& interfaceClass,
                                                const MsOs20Scope& scope) {
-    if (set.size() < 10 || ReadLe16(&set[0]) != 10 || ReadLe16(&set[2]) != kSetHeader)
+    if (set.size() < 10 || ReadLe16(&set[0]) != 10 || ReadLe16(&set[2]) != kSetHeader ||
+        ReadLe16(&set[8]) != set.size())
         return std::nullopt;
-    const std::size_t end = std::min<std::size_t>(ReadLe16(&set[8]), set.size());
+    const std::size_t end = set.size();
     // The subsets a descriptor lies in; each ends where its total length says.
     std::optional<std::uint8_t> configuration;
     std::size_t configurationEnd = 0;
@@ -175,7 +178,7 @@ std::optional<std::uint8_t> MsOs20InterfaceFor(ByteView set, const Guid& interfa
 
 std::optional<std::uint8_t> MsOs10VendorCode(ByteView s) {
     static constexpr std::string_view kSignature = "MSFT100";
-    if (s.size() < 18 || s[0] < 18 || s[1] != 0x03)
+    if (s.size() < 18 || s[0] != s.size() || s[1] != 0x03 || s[16] == 0)
         return std::nullopt;
     for (std::size_t i = 0; i < kSignature.size(); ++i) {
         if (ReadLe16(&s[2 + 2 * i]) != static_cast<std::uint8_t>(kSignature[i]))
@@ -186,9 +189,9 @@ std::optional<std::uint8_t> MsOs10VendorCode(ByteView s) {
 
 bool MsOs10PropertiesName(ByteView p, const Guid& interfaceClass) {
     constexpr std::uint16_t kExtendedPropertiesIndex = 5;
-    if (p.size() < 10 || ReadLe16(&p[6]) != kExtendedPropertiesIndex)
+    if (p.size() < 10 || ReadLe32(&p[0]) != p.size() || ReadLe16(&p[6]) != kExtendedPropertiesIndex)
         return false;
-    const std::size_t end = std::min<std::size_t>(ReadLe32(&p[0]), p.size());
+    const std::size_t end = p.size();
     const std::size_t count = ReadLe16(&p[8]);
     std::size_t at = 10;
     for (std::size_t n = 0; n < count && at + 14 <= end; ++n) {
@@ -211,4 +214,4 @@ bool MsOs10PropertiesName(ByteView p, const Guid& interfaceClass) {
     return false;
 }
 
-}  // namespace wusb::libusb
+}  // namespace wusb
