@@ -82,6 +82,11 @@ void AddGlobalOptions(CLI::App& app, GlobalOptions& options) {
                    "tools/wireshark/trelvo.lua)")
         ->type_name("PLIK")
         ->group(group);
+    app.add_option("--formats", options.formats,
+                   "Własne formaty kart (JSON, jak 'formats --json') zamiast pliku formats.json "
+                   "w katalogu konfiguracji użytkownika")
+        ->type_name("PLIK")
+        ->group(group);
 }
 
 }  // namespace cli
