@@ -14,6 +14,7 @@
 #include "app/Wmain.h"
 #include "trelvo/version.h"
 #include "uwieg/failure_text.h"
+#include "uwieg/format_file.h"
 #include "uwieg/session.h"
 #include "wusb/capture/wire_capture.h"
 #include "wusb/device.h"
@@ -121,6 +122,9 @@ void RunMainWindow(wusb::Platform& platform, wusb::Clock& clock, const ProgramOp
     QtDialogs dialogs;
     wusb::SystemFiles files;
     TMainWin MainWin(deviceList, clock, dialogs, files);
+    if (const std::string formats = uwieg::UserFormatFilePath(); !formats.empty()) {
+        MainWin.UseCardFormats(uwieg::LoadCardFormats(files, formats, false));
+    }
     CentreOnScreen(MainWin);
     if (hotplug != nullptr) {
         MainWin.FollowInterfaces(*hotplug);

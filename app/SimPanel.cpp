@@ -145,8 +145,8 @@ QWidget* SimPanel::BuildCardGroup() {
     auto* form = new QFormLayout(group);
     cardFormat_ = new QComboBox(group);
     for (const wiegand::Format& f : wiegand::Formats()) {
-        cardFormat_->addItem(QStringLiteral("%1 (%2 bit)").arg(QLatin1String(f.name)).arg(f.bits),
-                             QLatin1String(f.name));
+        const QString name = QString::fromStdString(f.name);
+        cardFormat_->addItem(QStringLiteral("%1 (%2 bit)").arg(name).arg(f.bits), name);
     }
     cardCode_ = new QLineEdit(QStringLiteral("18"), group);
     cardNumber_ = new QLineEdit(QStringLiteral("13398"), group);
@@ -183,7 +183,7 @@ void SimPanel::ShowCardFields() {
                                     : QStringLiteral("Kod obiektu (FC)"));
     cardCode_->setEnabled(company || facility);
     // Only formats with one parity bit at each end fit a report that describes those bits.
-    describeParity_->setEnabled(f.edgeParity);
+    describeParity_->setEnabled(wiegand::HasEdgeParity(f));
 }
 
 void SimPanel::PresentCard() {
@@ -195,7 +195,8 @@ void SimPanel::PresentCard() {
         cardCode_->isEnabled() ? cardCode_->text().trimmed().toULongLong(&codeOk) : 0;
     const std::uint64_t card = cardNumber_->text().trimmed().toULongLong(&cardOk);
     if (!codeOk || !cardOk || !wiegand::Fits(f, code, card)) {
-        Report(QStringLiteral("Numery poza zakresem formatu %1.").arg(QLatin1String(f.name)));
+        Report(
+            QStringLiteral("Numery poza zakresem formatu %1.").arg(QString::fromStdString(f.name)));
         return;
     }
     sim::Transmission t;

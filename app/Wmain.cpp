@@ -170,11 +170,21 @@ bool TMainWin::ReadFlow() {
     return ReaderFlow([this] {
         UpgrCheck();
         device.ReadConfig(config);
+        // From now on the test tab reads cards as this reader sends them.
+        testLog.decoding().reader = uwieg::ReaderFrameOf(config);
     });
 }
 
 bool TMainWin::WriteFlow() {
-    return ReaderFlow([this] { device.WriteConfig(config); });
+    return ReaderFlow([this] {
+        device.WriteConfig(config);
+        testLog.decoding().reader = uwieg::ReaderFrameOf(config);
+    });
+}
+
+void TMainWin::UseCardFormats(const uwieg::CardFormats& formats) {
+    testLog.decoding().formats = formats.table;
+    formatsFault_ = formats.fault;
 }
 
 template <typename Step>

@@ -14,6 +14,7 @@
 #include "uwieg/config.h"
 #include "uwieg/device.h"
 #include "uwieg/dialogs.h"
+#include "uwieg/format_file.h"
 #include "uwieg/test_log.h"
 #include "uwieg/upgrade.h"
 #include "wusb/clock.h"
@@ -69,6 +70,9 @@ class TMainWin : public QWidget, public Ui::TMainWin, private uwieg::UpgradeView
     // start-up read found no interface, it runs by itself once one is plugged in; when the
     // test tab lost its interface, monitoring resumes when one comes back.
     void FollowInterfaces(wusb::Hotplug& hotplug);
+    // The card formats the test tab decodes with (the built-in table and the user's file). A
+    // file that could not be used is named once, when the test tab is first shown.
+    void UseCardFormats(const uwieg::CardFormats& formats);
     void HotplugTimerTimer();
 
     // Event handlers.
@@ -153,6 +157,7 @@ class TMainWin : public QWidget, public Ui::TMainWin, private uwieg::UpgradeView
     void ShowLineTip(const QHelpEvent& event);
 
     bool pollFailureShown_ = false;
+    std::string formatsFault_;  // until shown
     // The reader's state as the window last showed it (responding or not); nothing before the
     // first exchange with a reader.
     std::optional<bool> readerResponding_;

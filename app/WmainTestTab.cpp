@@ -9,6 +9,7 @@
 #include <QToolTip>
 #include <cstdint>
 #include <optional>
+#include <utility>
 
 #include "app/Wmain.h"
 #include "uwieg/failure_text.h"
@@ -33,6 +34,9 @@ void TMainWin::TestShow() {
     BuzRGrp->setItemIndex(0);
     suppressTestClick = false;
     pollFailureShown_ = false;
+    if (!formatsFault_.empty()) {
+        dialogs_.ShowError(std::exchange(formatsFault_, {}));
+    }
     try {
         if (!uwieg::OpenTestChannel(deviceList_, device, dialogs_)) {
             return;

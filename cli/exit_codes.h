@@ -9,7 +9,7 @@ enum ExitCode : int {
     kExitNoInterface = 2,     // no USB-Wiegand interface (or not the one chosen)
     kExitDeviceFailed = 3,    // the interface or the reader failed
     kExitMismatch = 4,        // the record read back differs from the one written
-    kExitInvalidProfile = 5,  // the profile is not valid; nothing was sent
+    kExitInvalidProfile = 5,  // the profile (or format file) is not valid; nothing was sent
     kExitInterrupted = 130,   // Ctrl+C (SIGINT, SIGTERM) before the work was done
 };
 
@@ -21,7 +21,7 @@ inline constexpr const char* kExitCodeHelp =
     "  2    nie znaleziono interface'u USB-Wiegand\n"
     "  3    błąd interface'u lub czytnika\n"
     "  4    konfiguracja odczytana po zapisie różni się od zapisanej\n"
-    "  5    nieprawidłowy profil (nic nie zostało wysłane)\n"
+    "  5    nieprawidłowy profil lub plik formatów (nic nie zostało wysłane)\n"
     "  130  przerwano (Ctrl+C)\n";
 
 }  // namespace cli

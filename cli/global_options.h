@@ -20,6 +20,7 @@ struct GlobalOptions {
     bool sim = false;               // --sim
     bool json = false;              // --json
     std::string capture;            // --capture: the pcapng file to record the wire into
+    std::string formats;  // --formats: the user's card formats instead of the default file
     // --usb-id, any number of times: interfaces that announce no class, by their ids.
     std::vector<wusb::UsbId> usbIds;
 };

@@ -133,4 +133,18 @@ ReaderConfig EncodeConfig(ConfigControls& controls) {
     return record;
 }
 
+wiegand::ReaderFrame ReaderFrameOf(const ReaderConfig& record) {
+    ConfigControls controls;
+    DecodeConfig(record, controls);
+    constexpr int kSmallestFrame = 24;
+    constexpr int kFrameStep = 8;
+    wiegand::ReaderFrame frame;
+    frame.dataBits = kSmallestFrame + kFrameStep * controls.wiegSizeItem;
+    frame.parityBits = !controls.noParityChecked;
+    frame.beginOdd = controls.wiegBegBitItem == 1;
+    frame.endOdd = controls.wiegEndBitItem == 1;
+    frame.loHi = controls.wiegOrderItem == 1;
+    return frame;
+}
+
 }  // namespace uwieg

@@ -171,8 +171,12 @@ class Builder {
             error = ProfileError("", at.line, at.column, "zbyt głębokie zagnieżdżenie JSON");
             return false;
         }
+        const bool inArray = !stack_.empty() && stack_.back().value->is_array();
         std::string path;
         Json* placed = Place(std::move(container), path);
+        if (inArray) {
+            out_.keys[path] = static_cast<std::size_t>(lastRead - text_.data());
+        }
         stack_.push_back(Level{placed, std::move(path), {}});
         return true;
     }

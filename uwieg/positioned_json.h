@@ -18,7 +18,8 @@ struct TextPosition {
 struct PositionedJson {
     nlohmann::ordered_json document;  // members in the order of the text
     // The byte offset of every key's opening quote, by dotted path ("wiegand.frame",
-    // "list[2].name"). PositionAt turns one into a line and column when a message needs it.
+    // "list[2].name"), and of the opening bracket of every object or array within an array
+    // ("list[2]"). PositionAt turns one into a line and column when a message needs it.
     std::map<std::string, std::size_t> keys;
     std::size_t root = 0;  // where the document's value starts
 };

@@ -32,19 +32,8 @@ std::string DataHex(const TestLogEntry& e) {
     return hex;
 }
 
-std::string Row(const TestLogEntry& e) {
-    std::string format, facility, card, parity;
-    if (const wiegand::Interpretation* best = e.decoded.Best()) {
-        format = best->format->name;
-        if (best->facility || best->company) {
-            facility = std::to_string(best->facility.value_or(0) + best->company.value_or(0));
-        }
-        card = std::to_string(best->card);
-        parity = best->ParityText();
-    } else if (e.decoded.key) {
-        format = "key";
-        card = std::to_string(*e.decoded.key);
-    }
+std::string Row(const TestLogEntry& e, const std::string& format, const std::string& facility,
+                const std::string& card, const std::string& parity) {
     const std::string fields[] = {DateTime(e.time),
                                   e.line,
                                   std::to_string(e.decoded.kind),
@@ -61,6 +50,24 @@ std::string Row(const TestLogEntry& e) {
     return row + "\r\n";
 }
 
+// One row per reading, the first reading first; one row without a reading for keys and
+// frames no format reads.
+std::string Rows(const TestLogEntry& e) {
+    if (e.decoded.formats.empty()) {
+        return e.decoded.key ? Row(e, "key", "", std::to_string(*e.decoded.key), "")
+                             : Row(e, "", "", "", "");
+    }
+    std::string rows;
+    for (const wiegand::Interpretation& it : e.decoded.formats) {
+        std::string facility;
+        if (it.facility || it.company) {
+            facility = std::to_string(it.facility.value_or(0) + it.company.value_or(0));
+        }
+        rows += Row(e, it.format->name, facility, std::to_string(it.card), it.ParityText());
+    }
+    return rows;
+}
+
 }  // namespace
 
 const TestLogEntry& TestLog::Add(wusb::TimeStamp time, const TestReport& report) {
@@ -68,7 +75,7 @@ const TestLogEntry& TestLog::Add(wusb::TimeStamp time, const TestReport& report)
     e.time = time;
     e.line = report.line;
     e.payload = report.payload;
-    e.decoded = wiegand::Decode(report.payload.data(), report.payload.size());
+    e.decoded = wiegand::Decode(report.payload.data(), report.payload.size(), decoding_);
     entries_.push_back(std::move(e));
     return entries_.back();
 }
@@ -76,7 +83,7 @@ const TestLogEntry& TestLog::Add(wusb::TimeStamp time, const TestReport& report)
 std::string TestLog::Csv() const {
     std::string csv = "time,line,kind,bits,data,format,facility,card,parity\r\n";
     for (const TestLogEntry& e : entries_) {
-        csv += Row(e);
+        csv += Rows(e);
     }
     return csv;
 }

@@ -24,16 +24,21 @@ struct TestLogEntry {
 
 class TestLog {
   public:
-    // A transmission the poll took at `time`.
+    // A transmission the poll took at `time`, decoded with the formats and the reader's
+    // configuration known then.
     const TestLogEntry& Add(wusb::TimeStamp time, const TestReport& report);
     const std::vector<TestLogEntry>& entries() const { return entries_; }
+    wiegand::DecodeSettings& decoding() { return decoding_; }
 
-    // Header "time,line,kind,bits,data,format,facility,card,parity", then one row per entry
-    // (RFC 4180: CRLF line ends, fields with commas, quotes or line breaks quoted).
+    // Header "time,line,kind,bits,data,format,facility,card,parity", then one row per reading
+    // of each entry, the first reading first (the others repeat the entry's first five
+    // fields), or one row for an entry without readings (RFC 4180: CRLF line ends, fields with
+    // commas, quotes or line breaks quoted).
     std::string Csv() const;
 
   private:
     std::vector<TestLogEntry> entries_;
+    wiegand::DecodeSettings decoding_;
 };
 
 // "Plik → Zapisz log testu…": asks where, then writes the whole CSV at once (a temporary file

@@ -30,10 +30,10 @@ std::uint64_t BitString::Value(std::size_t first, std::size_t width) const {
     return value;
 }
 
-bool BitString::ParityOf(std::uint64_t positions) const {
+bool BitString::ParityOf(const std::bitset<kMaxFrameBits>& positions) const {
     bool parity = false;
-    for (std::size_t i = 0; i < bits_.size() && i < 64; ++i) {
-        if (((positions >> i) & 1) != 0) {
+    for (std::size_t i = 0; i < bits_.size() && i < positions.size(); ++i) {
+        if (positions.test(i)) {
             parity ^= bits_[i] != 0;
         }
     }

@@ -1,12 +1,17 @@
 // A Wiegand bit string in the order the bits travel: bit 0 is the first bit sent.
 #pragma once
 
+#include <bitset>
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
 
 namespace wiegand {
+
+// The longest frame a report carries: 67 bits, and a kind 3 report's 67 with its two parity
+// bits around them.
+inline constexpr int kMaxFrameBits = 69;
 
 class BitString {
   public:
@@ -28,9 +33,8 @@ class BitString {
     // The `width` bits from `first` as an unsigned number, first bit most significant
     // (width at most 64).
     std::uint64_t Value(std::size_t first, std::size_t width) const;
-    // 1 when an odd number of the bits at the positions set in `positions` (bit i: position i)
-    // are 1.
-    bool ParityOf(std::uint64_t positions) const;
+    // 1 when an odd number of the bits at the positions set in `positions` are 1.
+    bool ParityOf(const std::bitset<kMaxFrameBits>& positions) const;
     void SetValue(std::size_t first, std::size_t width, std::uint64_t value);
     // Left-aligned bytes: first bit in bit 7 of byte 0, the last byte padded with zeros.
     std::vector<std::uint8_t> Bytes() const;

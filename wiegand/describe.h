@@ -8,13 +8,16 @@
 
 namespace wiegand {
 
-// "parzystość OK", "parzystość błędna (początkowa)", "(końcowa)", "(obie)", …
+// "parzystość OK", "parzystość błędna (początkowa)", "(końcowa)", "(obie)", …, or "bez bitów
+// parzystości" for a format without them.
 std::string ParityPolish(const Interpretation& it);
-// "26 bit H10301 · FC 18 · CN 13398 · parzystość OK"
+// "26 bit H10301 · FC 18 · CN 13398 · parzystość OK", with the card number's hex for the
+// reader's own frames and what a kind 3 report declares otherwise.
 std::string FormatPolish(const Interpretation& it);
-// The best reading in one line: the best format, else the UID, the key or what is missing.
+// The first reading in one line, how many more fit and whether the frame matches the
+// reader's configuration; else the UID, the key or what is missing.
 std::string SummaryPolish(const Decoded& d);
-// Every reading, one per line: each format, then the UID.
+// Every reading, one per line: each format, then the UID, then the reader's configuration.
 std::string DetailsPolish(const Decoded& d);
 
 }  // namespace wiegand

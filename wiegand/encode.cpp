@@ -14,9 +14,9 @@ const Field* CodeField(const Format& format) {
 }
 
 void FlipNamed(const Format& format, BitString& frame, const char* name) {
-    for (int i = 0; i < format.parityCount; ++i) {
-        if (std::string_view(format.parity[i].name) == name) {
-            frame.Flip(format.parity[i].position);
+    for (const ParityBit& p : format.parity) {
+        if (p.name == name) {
+            frame.Flip(static_cast<std::size_t>(p.position));
         }
     }
 }
@@ -37,14 +37,15 @@ BitString Encode(const Format& format, std::uint64_t code, std::uint64_t card,
     }
     BitString frame(static_cast<std::size_t>(format.bits));
     if (const Field* f = CodeField(format)) {
-        frame.SetValue(f->first, f->width, code);
+        frame.SetValue(static_cast<std::size_t>(f->first), static_cast<std::size_t>(f->width),
+                       code);
     }
     const Field* cardField = FindField(format, FieldKind::Card);
-    frame.SetValue(cardField->first, cardField->width, card);
+    frame.SetValue(static_cast<std::size_t>(cardField->first),
+                   static_cast<std::size_t>(cardField->width), card);
     // In table order, so a parity bit that covers others sees their final values.
-    for (int i = 0; i < format.parityCount; ++i) {
-        const ParityBit& p = format.parity[i];
-        frame.Set(p.position, frame.ParityOf(p.covers) != p.odd);
+    for (const ParityBit& p : format.parity) {
+        frame.Set(static_cast<std::size_t>(p.position), frame.ParityOf(p.covers) != p.odd);
     }
     if (parity == ParityChoice::WrongBegin) {
         FlipNamed(format, frame, "begin");
@@ -57,7 +58,7 @@ BitString Encode(const Format& format, std::uint64_t code, std::uint64_t card,
 std::vector<std::uint8_t> EncodeReport(const Format& format, std::uint64_t code, std::uint64_t card,
                                        ParityChoice parity, bool describeParity) {
     const BitString frame = Encode(format, code, card, parity);
-    if (describeParity && format.edgeParity) {
+    if (describeParity && HasEdgeParity(format)) {
         return CardReportWithParity(frame, format.parity[0].odd, format.parity[1].odd);
     }
     return CardReport(frame);

@@ -255,6 +255,9 @@ class SystemAppendFile final : public AppendFile {
 std::string SystemFiles::ReadAll(const std::string& path) {
     Descriptor fd(OpenFd(path, O_RDONLY | kBinary, 0));
     if (fd.get() < 0) {
+        if (errno == ENOENT) {
+            throw FileMissing(std::string(kCannotRead) + " „" + path + "”: " + Reason(errno));
+        }
         Fail(kCannotRead, path, errno);
     }
     std::string content;

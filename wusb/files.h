@@ -17,6 +17,12 @@ class FileError : public std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
+// ReadAll found no file at the path: for optional files, the usual case rather than a fault.
+class FileMissing : public FileError {
+  public:
+    using FileError::FileError;
+};
+
 // A file opened for appending only: every Append goes straight to the operating system (no
 // buffering in the process), so a crash keeps everything appended before it.
 class AppendFile {
@@ -34,7 +40,7 @@ class AppendFile {
 class Files {
   public:
     virtual ~Files() = default;
-    // The whole file.
+    // The whole file; FileMissing when there is none.
     virtual std::string ReadAll(const std::string& path) = 0;
     // Writes a temporary file beside `path`, flushes it and renames it over `path`: a failure
     // leaves the old file (or none) in place, never half a file.

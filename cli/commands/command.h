@@ -26,17 +26,12 @@ void AddUpgradeCommand(CLI::App& app, CommandAction& chosen);
 void AddMonitorCommand(CLI::App& app, CommandAction& chosen);
 void AddOutputCommand(CLI::App& app, CommandAction& chosen);
 void AddProvisionCommand(CLI::App& app, CommandAction& chosen);
+void AddFormatsCommand(CLI::App& app, CommandAction& chosen);
 
 // In the order --help lists them.
 inline constexpr AddCommand kCommands[] = {
-    AddListCommand,
-    AddInfoCommand,
-    AddReadCommand,
-    AddWriteCommand,
-    AddUpgradeCommand,
-    AddMonitorCommand,
-    AddOutputCommand,
-    AddProvisionCommand,
+    AddListCommand,    AddInfoCommand,   AddReadCommand,      AddWriteCommand,   AddUpgradeCommand,
+    AddMonitorCommand, AddOutputCommand, AddProvisionCommand, AddFormatsCommand,
 };
 
 // The group every command is listed under in --help.

@@ -1,7 +1,8 @@
 // monitor: the test tab on a terminal. The channel is opened in mode 0 and polled every 200 ms;
 // each transmission becomes the window's line (or one JSON object). It ends after --count
 // transmissions, after --duration seconds or at Ctrl+C, always closing the channel ('o'). With
-// --decode each transmission also says what the card means (format, numbers, parity, UID).
+// --decode each transmission also says what the card means (format, numbers, parity, UID), read
+// with the user's card formats and, unless --no-config, the reader's configuration read first.
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <cctype>
@@ -12,11 +13,13 @@
 #include <optional>
 #include <string>
 
+#include "cli/card_formats.h"
 #include "cli/commands/command.h"
 #include "cli/exit_codes.h"
 #include "cli/output.h"
 #include "cli/reader_session.h"
 #include "cli/value_checks.h"
+#include "uwieg/config.h"
 #include "uwieg/report.h"
 #include "uwieg/test_channel.h"
 #include "wiegand/decode.h"
@@ -34,6 +37,7 @@ struct MonitorOptions {
     std::optional<int> count;
     std::optional<double> durationSeconds;
     bool decode = false;
+    bool noConfig = false;
 };
 
 const char* KindName(int kind) {
@@ -61,6 +65,9 @@ void AddDecode(nlohmann::ordered_json& object, const wiegand::Decoded& decoded) 
     nlohmann::ordered_json formats = nlohmann::ordered_json::array();
     for (const wiegand::Interpretation& it : decoded.formats) {
         nlohmann::ordered_json format = {{"name", it.format->name}, {"bits", it.format->bits}};
+        if (it.readerFrame) {
+            format["reader"] = true;
+        }
         if (it.facility) {
             format["facility"] = *it.facility;
         }
@@ -68,10 +75,22 @@ void AddDecode(nlohmann::ordered_json& object, const wiegand::Decoded& decoded) 
             format["company"] = *it.company;
         }
         format["card"] = it.card;
+        if (it.cardHex) {
+            format["hex"] = Lower(*it.cardHex);
+            format["hex_reversed"] = Lower(*it.cardHexReversed);
+        }
         format["parity"] = it.ParityText();
+        if (!it.declaredOtherwise.empty()) {
+            format["declared_otherwise"] = it.declaredOtherwise;
+        }
         formats.push_back(format);
     }
     object["formats"] = formats;
+    if (decoded.matchesReader) {
+        object["reader"] = {{"frame", decoded.reader->Name()},
+                            {"byte_order", decoded.reader->loHi ? "lo-hi" : "hi-lo"},
+                            {"matches", *decoded.matchesReader}};
+    }
     if (decoded.uid) {
         nlohmann::ordered_json uid = {{"hex", Lower(decoded.uid->hex)},
                                       {"hex_reversed", Lower(decoded.uid->hexReversed)}};
@@ -82,11 +101,12 @@ void AddDecode(nlohmann::ordered_json& object, const wiegand::Decoded& decoded) 
     }
 }
 
-void Print(const Context& context, const MonitorOptions& options, const uwieg::TestReport& report) {
+void Print(const Context& context, const std::optional<wiegand::DecodeSettings>& decoding,
+           const uwieg::TestReport& report) {
     const std::optional<wiegand::Decoded> decoded =
-        options.decode
-            ? std::optional(wiegand::Decode(report.payload.data(), report.payload.size()))
-            : std::nullopt;
+        decoding ? std::optional(
+                       wiegand::Decode(report.payload.data(), report.payload.size(), *decoding))
+                 : std::nullopt;
     if (!context.options.json) {
         PrintLine(context,
                   decoded ? report.line + "   | " + wiegand::SummaryPolish(*decoded) : report.line);
@@ -105,8 +125,36 @@ void Print(const Context& context, const MonitorOptions& options, const uwieg::T
     PrintJsonLine(context, object);
 }
 
+// The reader's configuration, read as `read` reads it, so that cards are read as this reader
+// sends them. A reader that does not answer leaves decoding without it.
+int ReadReaderFrame(const Context& context, ReaderSession& session,
+                    wiegand::DecodeSettings& decoding) {
+    uwieg::ReaderConfig record{};
+    const int exitCode = session.RunReaderFlow([&] { session.dev().ReadConfig(record); });
+    if (exitCode == kExitDone) {
+        decoding.reader = uwieg::ReaderFrameOf(record);
+    } else if (exitCode == kExitDeviceFailed) {
+        context.Error("uwaga: karty czytane bez konfiguracji czytnika");
+        return kExitDone;
+    }
+    return exitCode;
+}
+
 int RunMonitor(const Context& context, const MonitorOptions& options) {
     ReaderSession session(context);
+    std::optional<wiegand::DecodeSettings> decoding;
+    if (options.decode) {
+        const std::optional<wiegand::FormatTable> formats = CardFormats(context);
+        if (!formats) {
+            return kExitInvalidProfile;
+        }
+        decoding.emplace().formats = *formats;
+        if (!options.noConfig) {
+            if (const int code = ReadReaderFrame(context, session, *decoding); code != kExitDone) {
+                return code;
+            }
+        }
+    }
     const int exitCode = session.OpenTestChannel();
     if (exitCode != kExitDone) {
         return exitCode;
@@ -127,7 +175,7 @@ int RunMonitor(const Context& context, const MonitorOptions& options) {
             break;
         }
         if (const std::optional<uwieg::TestReport> report = uwieg::PollTestReport(session.dev())) {
-            Print(context, options, *report);
+            Print(context, decoding, *report);
             if (options.count && ++seen >= *options.count) {
                 break;
             }
@@ -160,7 +208,10 @@ void AddMonitorCommand(CLI::App& app, CommandAction& chosen) {
         DecimalNumber(kMinDurationSeconds, kMaxDurationSeconds, "liczby sekund od 0.001 do 1e9"));
     command->add_flag(
         "--decode", options->decode,
-        "Dopisuje, co znaczy karta: format, numery, parzystość (w JSON: formats, uid)");
+        "Dopisuje, co znaczy karta: format, numery, parzystość (w JSON: formats, uid, reader); "
+        "najpierw odczytuje konfigurację czytnika");
+    command->add_flag("--no-config", options->noConfig,
+                      "Z --decode: bez odczytu konfiguracji czytnika");
     command->callback([&chosen, options] {
         chosen = [options](const Context& context) { return RunMonitor(context, *options); };
     });

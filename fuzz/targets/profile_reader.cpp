@@ -7,18 +7,10 @@
 #include <vector>
 
 #include "fuzz/support/check.h"
+#include "fuzz/support/rejection_check.h"
 #include "uwieg/profile.h"
 
 namespace {
-
-// A rejection must tell the user where to look: a key, or a place in the text.
-void CheckRejection(const uwieg::ProfileError& error, std::string_view text) {
-    FUZZ_CHECK(!error.key().empty() || error.line() > 0);
-    FUZZ_CHECK((error.line() == 0) == (error.column() == 0));
-    const auto lines = 1 + std::count(text.begin(), text.end(), '\n');
-    FUZZ_CHECK(error.line() <= lines);
-    FUZZ_CHECK(std::string_view(error.what()).find(error.message()) != std::string_view::npos);
-}
 
 // Every accepted record gives a profile that reads back to the same bytes and the same text.
 void CheckAccepted(const uwieg::ReaderConfig& record) {
@@ -45,7 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     try {
         CheckAccepted(uwieg::RecordFromProfile(text));
     } catch (const uwieg::ProfileError& error) {
-        CheckRejection(error, text);
+        fuzz::CheckRejection(error, text);
     }
 
     uwieg::ReaderConfig base{};

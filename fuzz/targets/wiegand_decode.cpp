@@ -51,8 +51,9 @@ void CheckReading(const wiegand::Decoded& d, const wiegand::Interpretation& it,
     FUZZ_CHECK(it.format != nullptr && it.format->bits == frameBits);
     const std::uint64_t code = it.facility.value_or(0) + it.company.value_or(0);
     FUZZ_CHECK(wiegand::Fits(*it.format, code, it.card));
-    FUZZ_CHECK(it.wrongParity.size() <= static_cast<std::size_t>(it.format->parityCount));
-    if (it.parityOk() && d.kind != wiegand::kCardWithParity) {
+    FUZZ_CHECK(it.wrongParity.size() <= it.format->parity.size());
+    // Kind 3 frames are whole again: every right reading encodes back to the frame.
+    if (it.parityOk()) {
         const auto again = wiegand::Encode(*it.format, code, it.card, wiegand::ParityChoice::Right);
         FUZZ_CHECK(report.frame.has_value() && again == *report.frame);
     }
@@ -72,9 +73,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CheckAgainstLine(d, uwieg::FormatReport(payload.get(), size));
     const wiegand::ReportBits report = wiegand::ReadReport(payload.get(), size);
     if (d.uid) {
-        FUZZ_CHECK(d.uid->hex.size() == static_cast<std::size_t>(d.bits + 7) / 8 * 2);
+        // The frame's bits without the first reading's parity bits, hex and decimal alike.
+        const std::size_t frameBits = d.kind == wiegand::kCardWithParity ? d.bits + 2 : d.bits;
+        const std::size_t bits = frameBits - (d.Best() ? d.Best()->format->parity.size() : 0);
+        FUZZ_CHECK(d.uid->hex.size() == (bits + 7) / 8 * 2);
         FUZZ_CHECK(d.uid->hexReversed.size() == d.uid->hex.size());
-        FUZZ_CHECK(d.uid->decimal.has_value() == (d.bits <= 64));
+        FUZZ_CHECK(d.uid->decimal.has_value() == (bits <= 64));
+        if (d.uid->decimal && !d.uid->hex.empty()) {
+            FUZZ_CHECK(std::stoull(d.uid->hex, nullptr, 16) == *d.uid->decimal);
+        }
     }
     FUZZ_CHECK(d.formats.empty() || d.uid.has_value());
     for (const wiegand::Interpretation& it : d.formats) {

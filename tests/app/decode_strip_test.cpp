@@ -62,7 +62,8 @@ TEST_F(DecodeStripTest, ShowsTheNewestTransmissionDecodedWithItsTime) {
     iface->Present(Card("H10301", 18, 13398));
     win->TimerTimer();
     EXPECT_EQ(win->DecodeStrip->text(),
-              StripText(clock.Now().seconds, "26 bit H10301 · FC 18 · CN 13398 · parzystość OK"));
+              StripText(clock.Now().seconds,
+                        "26 bit H10301 · FC 18 · CN 13398 · parzystość OK · jeszcze 1 odczyt"));
 
     clock.fake.Advance(61'000);
     iface->Present(Card("H10306", 7, 9, wiegand::ParityChoice::WrongBegin));
@@ -78,6 +79,15 @@ TEST_F(DecodeStripTest, ShowsTheNewestTransmissionDecodedWithItsTime) {
     win->TimerTimer();
     EXPECT_TRUE(win->DecodeStrip->text().endsWith(
         "  32 bit · UID 12345678 (odwrotnie 78563412) · 305419896"));
+    // A kind 3 report is judged by the format's own parity; what the reader declares otherwise
+    // is noted.
+    iface->Present(
+        sim::Transmission::CardWithParity(24, {0x2A, 0x00, 0x45}, true, true, true, false));
+    win->TimerTimer();
+    EXPECT_TRUE(win->DecodeStrip->text().endsWith(
+        "26 bit H10301 · FC 42 · CN 69 · parzystość OK · raport deklaruje początkową "
+        "nieparzystą · jeszcze 1 odczyt"))
+        << win->DecodeStrip->text().toStdString();
     // A tick without a report keeps the strip as it is.
     const QString before = win->DecodeStrip->text();
     win->TimerTimer();
@@ -97,7 +107,7 @@ TEST_F(DecodeStripTest, MemoLinesStayAsTheyWereAndTheMemoDoesNotScroll) {
     }
     EXPECT_EQ(win->TstWin->toPlainText().split(QLatin1Char('\n')), expected);
     EXPECT_EQ(win->TstWin->verticalScrollBar()->value(), 0);
-    EXPECT_TRUE(win->DecodeStrip->text().endsWith("CN 59 · parzystość OK"));
+    EXPECT_TRUE(win->DecodeStrip->text().endsWith("CN 59 · parzystość OK · jeszcze 1 odczyt"));
     EXPECT_EQ(win->testLog.entries().size(), 60u);
 }
 
@@ -137,6 +147,68 @@ TEST_F(DecodeStripTest, HoveringALineShowsThatLinesDecode) {
     top.insertText("pierwsza\n");
     EXPECT_TRUE(TipAtLine(*win, 2).contains("H10301"));
     EXPECT_TRUE(TipAtLine(*win, 3).contains("H10304"));
+}
+
+TEST_F(DecodeStripTest, CardsAreReadAsTheReaderIsConfiguredAndWithTheUsersFormats) {
+    Plug();
+    reader().config[4] = 0x41;  // 32+2 bits, Hi...Lo, begin even, end odd
+    Create();
+    const std::string site = R"({"format": "trelvo-formats", "version": 1, "formats": [
+        {"name": "SITE-30", "bits": 30, "fields": [{"name": "card", "first": 1, "width": 30}]}]})";
+    files.Put("/cfg/formats.json", site);
+    win->UseCardFormats(uwieg::LoadCardFormats(files, "/cfg/formats.json", true));
+    StartUp();
+    ShowTestTab();
+    // A camera manual's Wiegand34 coding of card 1234567890: the reader's own frame.
+    iface->Present(
+        sim::Transmission::CardWithParity(32, {0x49, 0x96, 0x02, 0xD2}, false, true, true, false));
+    win->TimerTimer();
+    EXPECT_TRUE(win->DecodeStrip->text().endsWith(
+        "34 bit 32+2 (konfiguracja czytnika) · CN 1234567890 · hex 499602D2 (odwrotnie "
+        "D2029649) · parzystość OK · jeszcze 1 odczyt · zgodna z konfiguracją czytnika"))
+        << win->DecodeStrip->text().toStdString();
+    // Both 37-bit readings: counted in the strip, listed in the tooltip and the CSV.
+    iface->Present(sim::Transmission::Card(37, {0x80, 0x15, 0x00, 0x04, 0x50}));
+    iface->Present(sim::Transmission::Card(30, {0x12, 0x34, 0x56, 0x78}));
+    win->TimerTimer();
+    EXPECT_TRUE(win->DecodeStrip->text().contains(
+        "37 bit H10304 · FC 42 · CN 69 · parzystość OK · jeszcze 1 odczyt · niezgodna z "
+        "konfiguracją czytnika (32+2 bity)"))
+        << win->DecodeStrip->text().toStdString();
+    const QString tip = win->LineTip(OnLine(*win, 1));
+    EXPECT_TRUE(
+        tip.contains("37 bit H10304 · FC 42 · CN 69 · parzystość OK\n37 bit H10302 · CN "
+                     "22020165 · parzystość OK\n"))
+        << tip.toStdString();
+    win->TimerTimer();
+    EXPECT_TRUE(
+        win->DecodeStrip->text().endsWith("30 bit SITE-30 · CN 76354974 · bez bitów parzystości · "
+                                          "niezgodna z konfiguracją czytnika (32+2 bity)"))
+        << win->DecodeStrip->text().toStdString();
+    const std::string csv = win->testLog.Csv();
+    EXPECT_NE(csv.find(",H10304,42,69,ok\r\n"), std::string::npos) << csv;
+    EXPECT_NE(csv.find(",H10302,,22020165,ok\r\n"), std::string::npos) << csv;
+    EXPECT_NE(csv.find(",SITE-30,,76354974,ok\r\n"), std::string::npos) << csv;
+    EXPECT_TRUE(dialogs.Errors().empty());
+}
+
+TEST_F(DecodeStripTest, AFormatFileThatCannotBeUsedIsNamedOnce) {
+    Plug();
+    Create();
+    files.Put("/cfg/formats.json", R"({"format": "trelvo-formats", "version": 1, "formats": [
+        {"name": "SITE-30", "bits": 30, "fields": [{"name": "card", "first": 2, "width": 30}]}]})");
+    win->UseCardFormats(uwieg::LoadCardFormats(files, "/cfg/formats.json", false));
+    ShowTestTab();
+    ShowConfigTab();
+    ShowTestTab();
+    ASSERT_EQ(dialogs.Errors().size(), 1u);
+    EXPECT_EQ(dialogs.Errors()[0],
+              "Pominięto plik formatów „/cfg/formats.json”: 2:52: klucz „formats[0].fields[0]”: "
+              "pole wychodzi poza ramkę");
+    // The built-in table reads on.
+    iface->Present(Card("H10301", 18, 13398));
+    win->TimerTimer();
+    EXPECT_TRUE(win->DecodeStrip->text().contains("H10301 · FC 18"));
 }
 
 TEST_F(DecodeStripTest, TheFileMenuSavesEveryTransmissionSinceStartAsCsv) {

@@ -15,6 +15,8 @@
 #include "uwieg/report.h"
 #include "uwieg/session.h"
 #include "uwieg/upgrade.h"
+#include "wiegand/decode.h"
+#include "wiegand/encode.h"
 #include "wusb/capture/pcapng.h"
 #include "wusb/capture/usbmon.h"
 #include "wusb/capture/wire_capture.h"
@@ -235,6 +237,30 @@ TEST(Dissector, ADamagedCrcIsShownAsAnErrorNotSkipped) {
     EXPECT_EQ(Column(errors, 0), (std::vector<std::string>{"2", "4"}));
 }
 
+// The programs' readings of a payload as the dissector words them, joined as tshark joins a
+// repeated field.
+std::string Readings(const Bytes& payload) {
+    std::string joined;
+    for (const wiegand::Interpretation& it :
+         wiegand::Decode(payload.data(), payload.size()).formats) {
+        std::string text = it.format->name + ":";
+        if (it.facility) {
+            text += " FC " + std::to_string(*it.facility) + ",";
+        }
+        if (it.company) {
+            text += " CC " + std::to_string(*it.company) + ",";
+        }
+        text += " CN " + std::to_string(it.card) + ", parity " + it.ParityText();
+        joined += (joined.empty() ? "" : ",") + text;
+    }
+    return joined;
+}
+
+Bytes Encoded(const char* format, std::uint64_t code, std::uint64_t card,
+              wiegand::ParityChoice parity = wiegand::ParityChoice::Right) {
+    return wiegand::EncodeReport(*wiegand::FindFormat(format), code, card, parity, true);
+}
+
 TEST(Dissector, ReportLinesAreTheTestTabsLines) {
     const std::vector<Bytes> payloads{
         {0x1A, 0xAB, 0xCD, 0xE0},
@@ -254,17 +280,31 @@ TEST(Dissector, ReportLinesAreTheTestTabsLines) {
         {0xF3, 0x33, 0xDE, 0xAD},
         Bytes{0x3F, 0,  1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12,
               13,   14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25},
-        {0x05}};
+        {0x05},
+        // Cards of every kind of reading: kind 3 frames judged by their format, both 37-bit
+        // readings, the reader's own frames up to 64 bits, a flipped parity bit named alone.
+        {0xD4, 0x32, 0x2A, 0x00, 0x45},
+        {0xD4, 0x22, 0x2A, 0x00, 0x45},
+        {0xDD, 0x02, 0xEE, 0x17, 0xFF, 0xFF, 0x80},
+        {0xA1, 0x80, 0x15, 0x00, 0x04, 0x50},
+        {0xDC, 0x12, 0x49, 0x96, 0x02, 0xD2},
+        Encoded("C1000-48", 4194303, 1, wiegand::ParityChoice::WrongEnd),
+        Encoded("64+2", 0, 0xFEDCBA9876543210),
+        Encoded("D10202", 127, 16777215, wiegand::ParityChoice::WrongBegin),
+        Encoded("C15001", 129, 9752)};
     std::vector<Bytes> frames;
     for (const Bytes& payload : payloads) {
         frames.push_back(Frame('W', payload));
     }
     const std::string path = CraftedCapture("reports.pcapng", frames);
-    const TsharkResult r = TsharkFields(path, "trelvo", {"trelvo.report.text"});
+    const TsharkResult r =
+        TsharkFields(path, "trelvo", {"trelvo.report.text", "trelvo.report.reading"});
     ASSERT_EQ(r.exitCode, 0) << r.errors;
     ASSERT_EQ(r.rows.size(), payloads.size()) << r.errors;
     for (std::size_t i = 0; i < payloads.size(); ++i) {
         EXPECT_EQ(r.rows[i].at(0), uwieg::FormatReport(payloads[i].data(), payloads[i].size()))
+            << "report " << i;
+        EXPECT_EQ(r.rows[i].size() > 1 ? r.rows[i][1] : "", Readings(payloads[i]))
             << "report " << i;
     }
 }

@@ -115,10 +115,69 @@ TEST_F(Monitor, DecodePutsTheBestReadingAfterEachLine) {
     simReader->Present(key);
     const RunResult r = Run({"--sim", "monitor", "--decode", "--count", "2"});
     EXPECT_EQ(r.code, 0) << r.err;
+    // The reader's configuration is read first (64+2 bits): this card is not its frame.
+    EXPECT_EQ(r.out, LineOf(h10301) +
+                         "   | 26 bit H10301 · FC 18 · CN 13398 · parzystość błędna (początkowa) · "
+                         "niezgodna z konfiguracją czytnika (64+2 bity)\n" +
+                         LineOf(key) + "   | klawisz 7\n");
+    EXPECT_EQ(Wire(*simReader), "O TM Tc o O o ");
+}
+
+TEST_F(Monitor, DecodeReadsAsTheReaderIsConfiguredUnlessToldNot) {
+    simReader->reader().config[4] = 0x61;  // 32+2 bits, Lo...Hi
+    // A camera manual's Wiegand34 coding of card 1234567890, its bytes sent low first.
+    const auto frame =
+        sim::Transmission::CardWithParity(32, {0xD2, 0x02, 0x96, 0x49}, false, true, true, false);
+    simReader->Present(frame);
+    simReader->Present(frame);
+    const RunResult r = Run({"--sim", "monitor", "--decode", "--count", "1"});
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.out, LineOf(frame) +
+                         "   | 34 bit 32+2 (konfiguracja czytnika) · CN 1234567890 · hex D2029649 "
+                         "(odwrotnie 499602D2) · parzystość OK · jeszcze 1 odczyt · zgodna z "
+                         "konfiguracją czytnika\n");
+    const RunResult bare =
+        Run({"--sim", "--json", "monitor", "--decode", "--no-config", "--count", "1"});
+    EXPECT_EQ(bare.code, 0) << bare.err;
+    const json object = json::parse(bare.out);
+    EXPECT_EQ(object.at("formats")[1], json::parse(R"({"name":"32+2","bits":34,"card":3523384905,
+        "hex":"d2029649","hex_reversed":"499602d2","parity":"ok"})"));
+    EXPECT_FALSE(object.contains("reader"));
+    EXPECT_EQ(Wire(*simReader), "O TM Tc o O o O o ");
+}
+
+TEST_F(Monitor, DecodeReadsTheUsersFormatsAndRefusesABrokenFile) {
+    files.Put("/site.json", R"({"format": "trelvo-formats", "version": 1, "formats": [
+        {"name": "SITE-30", "bits": 30, "fields": [{"name": "card", "first": 1, "width": 30}]}]})");
+    const auto card30 = sim::Transmission::Card(30, {0x12, 0x34, 0x56, 0x78});
+    simReader->Present(card30);
+    const RunResult r = Run(
+        {"--sim", "monitor", "--decode", "--no-config", "--formats", "/site.json", "--count", "1"});
+    EXPECT_EQ(r.code, 0) << r.err;
     EXPECT_EQ(r.out,
-              LineOf(h10301) +
-                  "   | 26 bit H10301 · FC 18 · CN 13398 · parzystość błędna (początkowa)\n" +
-                  LineOf(key) + "   | klawisz 7\n");
+              LineOf(card30) + "   | 30 bit SITE-30 · CN 76354974 · bez bitów parzystości\n");
+
+    files.Put("/site.json", R"({"format": "trelvo-formats", "version": 1, "formats": [
+        {"name": "SITE-30", "bits": 30, "fields": [{"name": "card", "first": 2, "width": 30}]}]})");
+    const RunResult broken = Run({"--sim", "monitor", "--decode", "--formats", "/site.json"});
+    EXPECT_EQ(broken.code, 5);
+    EXPECT_EQ(broken.err,
+              "trelvo-cli: Pominięto plik formatów „/site.json”: 2:52: klucz "
+              "„formats[0].fields[0]”: pole wychodzi poza ramkę\n");
+    EXPECT_EQ(Run({"--sim", "formats", "--formats", "/missing.json"}).code, 5);
+    EXPECT_EQ(simReader->pendingTransmissions(), 0u);
+}
+
+TEST_F(Monitor, FormatsPrintsTheTableInTheFileSchema) {
+    const RunResult r = Run({"--json", "formats"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    const json table = json::parse(r.out);
+    EXPECT_EQ(table.at("format"), "trelvo-formats");
+    EXPECT_EQ(table.at("formats").size(), wiegand::BuiltInTable().size());
+    EXPECT_EQ(table.at("formats")[0].at("name"), "H10301");
+    // The printed table is a valid file of one's own.
+    files.Put("/mine.json", r.out);
+    EXPECT_EQ(Run({"formats", "--formats", "/mine.json"}).out, Run({"formats"}).out);
 }
 
 TEST_F(Monitor, DecodeJsonListsEveryReadingWithItsOwnFieldsAndTheUid) {
@@ -141,9 +200,11 @@ TEST_F(Monitor, DecodeJsonListsEveryReadingWithItsOwnFieldsAndTheUid) {
     const json first = json::parse(text[0]);
     EXPECT_EQ(first.at("formats"), json::parse(R"([{"name":"C1000-35","bits":35,
         "company":3522,"card":1048575,"parity":"ok"}])"));
-    EXPECT_EQ(first.at("uid"), json::parse(R"({"hex":"770bffffc0","hex_reversed":"c0ffff0b77",
-        "decimal":)" + std::to_string(0x770BFFFFC0ull >> 5) +
-                                           "}"));
+    // The UID is the company code and card number without the three parity bits.
+    EXPECT_EQ(first.at("uid"), json::parse(R"({"hex":"dc2fffff","hex_reversed":"ffff2fdc",
+        "decimal":3694133247})"));
+    EXPECT_EQ(first.at("reader"),
+              json::parse(R"({"frame":"64+2","byte_order":"hi-lo","matches":false})"));
     EXPECT_EQ(first.at("kind"), "card");
 
     const json second = json::parse(text[1]);

@@ -114,8 +114,8 @@ std::string MemoryFiles::ReadAll(const std::string& path) {
     const std::lock_guard lock(mutex_);
     const auto found = files_.find(path);
     if (found == files_.end()) {
-        throw wusb::FileError(std::string(Verb(Step::kRead)) + " „" + path +
-                              "”: " + wusb::SystemErrorText(ENOENT, path));
+        throw wusb::FileMissing(std::string(Verb(Step::kRead)) + " „" + path +
+                                "”: " + wusb::SystemErrorText(ENOENT, path));
     }
     Attempt(Step::kRead, path);
     return found->second->content;

@@ -173,7 +173,11 @@ TEST_F(CliOnEmulatedUsb, MonitorDecodeJsonNamesTheCard) {
     ASSERT_EQ(r.code, 0) << r.err;
     const json object = json::parse(r.out);
     EXPECT_EQ(object.at("formats"), json::parse(R"([{"name":"H10301","bits":26,
-        "facility":18,"card":13398,"parity":"ok"}])"));
+        "facility":18,"card":13398,"parity":"ok"},{"name":"24+2","bits":26,"card":1193046,
+        "hex":"123456","hex_reversed":"563412","parity":"ok"}])"));
+    // The reader's configuration was read first: 64+2 bits, not this card's frame.
+    EXPECT_EQ(object.at("reader"),
+              json::parse(R"({"frame":"64+2","byte_order":"hi-lo","matches":false})"));
     EXPECT_EQ(object.at("uid"),
               json::parse(R"({"hex":"123456","hex_reversed":"563412","decimal":1193046})"));
 }

@@ -40,25 +40,31 @@ TEST(TestLog, KeepsEachTransmissionWithItsLineAndDecode) {
     EXPECT_EQ(log.entries()[0].payload.size(), 5u);
 }
 
-TEST(TestLog, CsvRowsQuoteTheLineAndCarryTheBestDecode) {
+TEST(TestLog, CsvRowsQuoteTheLineAndCarryEveryReading) {
     uwieg::TestLog log;
     const wusb::TimeStamp t{1'000'000, 250};
     Add(log, t, {0xD4, 0x12, 0x12, 0x34, 0x56});
     Add(log, t, {0x9F, 0x77, 0x0B, 0xFF, 0xFF, 0xC0});
     Add(log, t, {0x44, 0x87});
     Add(log, t, {0x1A, 0xAB, 0xCD, 0xE0});
+    Add(log, t, {0xA1, 0x80, 0x15, 0x00, 0x04, 0x50});
     const auto rows = Rows(log.Csv());
-    ASSERT_EQ(rows.size(), 5u);
+    ASSERT_EQ(rows.size(), 8u);
     EXPECT_EQ(rows[0], "time,line,kind,bits,data,format,facility,card,parity");
     const std::string time = uwieg::DateTime(t) + ",";
-    EXPECT_EQ(rows[1], time +
-                           "\"1_12,34,56_0   {karta: Even parity + 24 bit + Odd parity}\","
-                           "3,24,123456,H10301,18,13398,begin");
-    EXPECT_EQ(rows[2], time +
+    // One row per reading, the first reading first.
+    const std::string line24 =
+        time + "\"1_12,34,56_0   {karta: Even parity + 24 bit + Odd parity}\",3,24,123456,";
+    EXPECT_EQ(rows[1], line24 + "H10301,18,13398,begin");
+    EXPECT_EQ(rows[2], line24 + "24+2,,1193046,begin");
+    EXPECT_EQ(rows[3], time +
                            "\"77,0B,FF,FF,C0   {karta: 35 bit}\",2,35,770BFFFFC0,C1000-35,"
                            "3522,1048575,ok");
-    EXPECT_EQ(rows[3], time + "10000111   {klawisz 7},1,8,87,key,,7,");
-    EXPECT_EQ(rows[4], time + "\"AB,CD,E0   {nie rozpoznana transmisja 30 bit}\",0,30,ABCDE0,,,,");
+    EXPECT_EQ(rows[4], time + "10000111   {klawisz 7},1,8,87,key,,7,");
+    EXPECT_EQ(rows[5], time + "\"AB,CD,E0   {nie rozpoznana transmisja 30 bit}\",0,30,ABCDE0,,,,");
+    const std::string line37 = time + "\"80,15,00,04,50   {karta: 37 bit}\",2,37,8015000450,";
+    EXPECT_EQ(rows[6], line37 + "H10304,42,69,ok");
+    EXPECT_EQ(rows[7], line37 + "H10302,,22020165,ok");
 }
 
 TEST(TestLog, CsvFieldsFollowRfc4180) {

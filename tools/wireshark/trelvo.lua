@@ -6,9 +6,11 @@
 -- the transfer size and either the CRC-16 residue is 0 or the command is one of ours (then a
 -- bad CRC is reported, not skipped).
 --
--- Use:  wireshark -X lua_script:tools/wireshark/trelvo.lua capture.pcapng
---       tshark -X lua_script:tools/wireshark/trelvo.lua -r capture.pcapng -Y trelvo
--- or copy this file into Wireshark's personal Lua plugins folder.
+-- This file is the template: the build writes the dissector with its card format table to
+-- <build folder>/wireshark/trelvo.lua, and that one is the file to load.
+-- Use:  wireshark -X lua_script:build/debug/wireshark/trelvo.lua capture.pcapng
+--       tshark -X lua_script:build/debug/wireshark/trelvo.lua -r capture.pcapng -Y trelvo
+-- or copy it into Wireshark's personal Lua plugins folder.
 
 local trelvo = Proto("trelvo", "Trelvo USB-Wiegand frames")
 
@@ -134,6 +136,8 @@ local f = {
     report_bits = ProtoField.uint8("trelvo.report.bits", "Bit count", base.DEC),
     report_data = ProtoField.bytes("trelvo.report.data", "Report data"),
     report_text = ProtoField.string("trelvo.report.text", "Line"),
+    -- Every reading of a card report, as the programs list them.
+    report_reading = ProtoField.string("trelvo.report.reading", "Reading"),
 }
 local field_list = {}
 for _, field in pairs(f) do
@@ -227,6 +231,112 @@ local function format_report(p, count)
         put(" parity}")
     end
     return table.concat(parts)
+end
+
+-- The card format table, written by the build from the decoder's own rows: name, bits,
+-- preference, fields {kind, first, width}, parity bits {name, position, odd, {covered}},
+-- positions 0-based in the order the bits travel.
+local format_rows = {} -- @FORMAT_ROWS@
+
+local field_labels = { facility = "FC", company = "CC", card = "CN" }
+
+local function bit_of(byte, n)
+    return math.floor(byte / 2 ^ n) % 2
+end
+
+-- The frame a card report carries (1-based): kinds 0 and 2 whole, kind 3 rebuilt from its
+-- parity bits' values around the data bits; nil for keys and payloads short of their bits.
+local function report_frame(p, count)
+    local kind = math.floor(p[0] / 64)
+    local n = p[0] % 64 + 4
+    local first = kind == 3 and 2 or 1
+    if kind == 1 or count < first + math.ceil(n / 8) then
+        return nil
+    end
+    local frame = {}
+    if kind == 3 then
+        frame[1] = bit_of(p[1], 4)
+    end
+    for i = 0, n - 1 do
+        frame[#frame + 1] = bit_of(p[first + math.floor(i / 8)], 7 - i % 8)
+    end
+    if kind == 3 then
+        frame[#frame + 1] = bit_of(p[1], 0)
+    end
+    return frame
+end
+
+-- Each parity bit against the value the row gives it for the data bits (the parity bits it
+-- covers as the row computes them): "ok", "both", or the wrong bits in frame order.
+local function parity_verdict(row, frame)
+    local expected = {}
+    for i = 1, #frame do
+        expected[i] = frame[i]
+    end
+    for _, bit in ipairs(row.parity) do
+        local sum = 0
+        for _, c in ipairs(bit[4]) do
+            sum = sum + expected[c + 1]
+        end
+        expected[bit[2] + 1] = ((sum % 2 == 1) ~= bit[3]) and 1 or 0
+    end
+    local wrong = {}
+    for _, bit in ipairs(row.parity) do
+        if expected[bit[2] + 1] ~= frame[bit[2] + 1] then
+            wrong[#wrong + 1] = bit
+        end
+    end
+    table.sort(wrong, function(a, b) return a[2] < b[2] end)
+    local names = {}
+    for _, bit in ipairs(wrong) do
+        names[#names + 1] = bit[1]
+    end
+    local text = table.concat(names, "+")
+    if text == "" then
+        return "ok"
+    end
+    return text == "begin+end" and "both" or text
+end
+
+-- "H10301: FC 42, CN 69, parity ok" for every row of the frame's length, those with right
+-- parity first, then by preference and table order.
+local function card_readings(p, count)
+    local frame = count > 0 and report_frame(p, count) or nil
+    if frame == nil then
+        return {}
+    end
+    local found = {}
+    for index, row in ipairs(format_rows) do
+        if row.bits == #frame then
+            local parts = {}
+            for _, field in ipairs(row.fields) do
+                local value = UInt64(0)
+                for i = field[2], field[2] + field[3] - 1 do
+                    value = value * 2 + frame[i + 1]
+                end
+                parts[#parts + 1] = field_labels[field[1]] .. " " .. tostring(value)
+            end
+            local verdict = parity_verdict(row, frame)
+            found[#found + 1] = {
+                text = row.name .. ": " .. table.concat(parts, ", ") .. ", parity " .. verdict,
+                ok = verdict == "ok", preference = row.preference, index = index,
+            }
+        end
+    end
+    table.sort(found, function(a, b)
+        if a.ok ~= b.ok then
+            return a.ok
+        end
+        if a.preference ~= b.preference then
+            return a.preference < b.preference
+        end
+        return a.index < b.index
+    end)
+    local texts = {}
+    for _, reading in ipairs(found) do
+        texts[#texts + 1] = reading.text
+    end
+    return texts
 end
 
 -- Answers to 'T' do not repeat the reader command: each is paired with the last request seen
@@ -391,6 +501,13 @@ local function dissect_report(tree, payload)
         end
     end
     tree:add(f.report_text, payload, line)
+    local readings = card_readings(p, count)
+    for _, text in ipairs(readings) do
+        tree:add(f.report_reading, payload, text):set_generated()
+    end
+    if readings[1] ~= nil then
+        return line .. " | " .. readings[1]
+    end
     return line
 end
 
