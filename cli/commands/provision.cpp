@@ -109,7 +109,7 @@ void PrintSummary(const Context& context, const Tally& tally) {
 std::optional<uwieg::ReaderConfig> ReadProfile(const Context& context, const std::string& path,
                                                std::string& text, int& exitCode) {
     try {
-        text = context.env.files.ReadAll(path);
+        text = context.env.files.ReadAll(path, uwieg::kLargestProfile);
         return uwieg::RecordFromProfile(text);
     } catch (const wusb::FileError& e) {
         context.Error(e.what());

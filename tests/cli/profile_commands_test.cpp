@@ -149,6 +149,11 @@ TEST_F(ProfileCommands, AnInvalidProfileExitsFiveNamingKeyAndPositionAndSendsNot
     EXPECT_EQ(set.code, 5);
     EXPECT_NE(set.err.find("klucz „wiegand.frame”"), std::string::npos) << set.err;
     EXPECT_EQ(Run({"--sim", "write", "missing.json"}).code, 5);
+    files.Put("big.json", good + std::string(uwieg::kLargestProfile, ' '));
+    const RunResult big = Run({"--sim", "write", "big.json"});
+    EXPECT_EQ(big.code, 5);
+    EXPECT_EQ(big.err,
+              "trelvo-cli: Nie można odczytać pliku „big.json”: plik jest większy niż 1 MiB\n");
     EXPECT_TRUE(simReader->received().empty()) << Wire(*simReader);
     EXPECT_EQ(Run({"--sim", "write"}).code, 1);
 }
