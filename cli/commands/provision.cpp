@@ -51,6 +51,9 @@ std::string InterfaceText(const uwieg::ProvisionResult& r) {
 }
 
 void PrintResult(const Context& context, const uwieg::ProvisionResult& r) {
+    if (!r.logWarning.empty()) {
+        context.Error("uwaga: " + InterfaceText(r) + ": " + r.logWarning);
+    }
     if (context.options.json) {
         nlohmann::ordered_json object{{"serial", InterfaceText(r)}};
         if (r.identified) {
