@@ -81,7 +81,7 @@ void TMainWin::LoadProfileClick() {
     }
     uwieg::ReaderConfig record;
     try {
-        record = uwieg::RecordFromProfile(files_.ReadAll(*path));
+        record = uwieg::RecordFromProfile(files_.ReadAll(*path, uwieg::kLargestProfile));
     } catch (const uwieg::ProfileError& e) {
         dialogs_.ShowError(ProfileErrorText(*path, e));
         return;

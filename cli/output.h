@@ -11,7 +11,8 @@
 
 namespace cli {
 
-// One JSON document (two-space indentation) on standard output.
+// One JSON document (two-space indentation) on standard output. Bytes that are no UTF-8 are
+// replaced by U+FFFD.
 void PrintJsonDocument(const Context& context, const nlohmann::ordered_json& document);
 // One JSON object on one line, flushed at once (streams such as monitor).
 void PrintJsonLine(const Context& context, const nlohmann::ordered_json& object);
@@ -20,6 +21,5 @@ void PrintLine(const Context& context, const std::string& line);
 
 // Lower-case hex digits without separators: "02c00503".
 std::string HexBytes(std::span<const std::uint8_t> bytes);
-
 
 }  // namespace cli

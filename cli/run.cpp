@@ -11,11 +11,8 @@
 #include "cli/usage_errors.h"
 #include "cli/value_checks.h"
 #include "trelvo/version.h"
-#include "uwieg/err.h"
 #include "uwieg/failure_text.h"
-#include "uwieg/profile.h"
 #include "wusb/capture/wire_capture.h"
-#include "wusb/err.h"
 #include "wusb/files.h"
 
 namespace cli {
@@ -39,18 +36,13 @@ void TranslateHelp(CLI::App& app) {
     formatter->column_width(34);
 }
 
-// Runs the chosen command, its device failures reported as the program's own.
+// Runs the chosen command. What it lets escape (device failures, and anything unexpected) is
+// said as the program's own message, never ends the program in std::terminate.
 int RunCommand(const CommandAction& chosen, const Context& context) {
     try {
         return chosen(context);
-    } catch (const wusb::WUsbErr&) {
+    } catch (...) {
         context.Error(uwieg::CurrentFailureText());
-    } catch (const uwieg::UWiegErr&) {
-        context.Error(uwieg::CurrentFailureText());
-    } catch (const uwieg::ProfileError& error) {
-        // Settings that only the reader's own record made invalid: nothing was written.
-        context.Error(error.what());
-        return kExitInvalidProfile;
     }
     return kExitDeviceFailed;
 }

@@ -1,6 +1,7 @@
 #include "uwieg/audit_log.h"
 
 #include <iterator>
+#include <string_view>
 
 namespace uwieg {
 
@@ -9,8 +10,23 @@ namespace {
 // Enough of the end of the file to show a torn line to the user.
 constexpr std::uint64_t kTornLineShown = 4096;
 
-std::string CsvField(const std::string& text) {
-    if (text.find_first_of(",\"\r\n") == std::string::npos) {
+constexpr std::string_view kFormulaStarts = "=+-@\t\r";
+constexpr std::string_view kLineBreakShown = " | ";
+
+std::string CsvField(const std::string& raw) {
+    std::string text =
+        !raw.empty() && kFormulaStarts.find(raw.front()) != std::string::npos ? "'" : "";
+    for (std::size_t i = 0; i < raw.size(); ++i) {
+        if (raw[i] != '\r' && raw[i] != '\n') {
+            text += raw[i];
+            continue;
+        }
+        if (raw[i] == '\r' && i + 1 < raw.size() && raw[i + 1] == '\n') {
+            ++i;  // CR LF is one line break
+        }
+        text += kLineBreakShown;
+    }
+    if (text.find_first_of(",\"") == std::string::npos) {
         return text;
     }
     std::string quoted = "\"";
@@ -76,17 +92,22 @@ void AuditLog::CloseOpenLine() {
     lineMayBeOpen_ = false;
 }
 
-void AuditLog::Append(const AuditRecord& record) {
+std::string AuditLog::Append(const AuditRecord& record) {
     const std::string line = AuditLine(record);
     const std::lock_guard lock(mutex_);
     try {
         CloseOpenLine();
         file_->Append(line);
-        file_->Sync();
     } catch (const wusb::FileError&) {
         lineMayBeOpen_ = true;
         throw;
     }
+    try {
+        file_->Sync();
+    } catch (const wusb::FileError& e) {
+        return e.what();
+    }
+    return {};
 }
 
 }  // namespace uwieg

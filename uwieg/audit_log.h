@@ -1,7 +1,7 @@
-// The audit log of provisioning: one CSV record per reader, appended and flushed to disk before
-// the reader is reported done. The file is never rewritten or truncated; a last line torn by a
-// crash is detected when the log is opened, reported, and left as it is, and the new records
-// start on a fresh line.
+// The audit log of provisioning: one CSV record per reader, each on exactly one line, appended
+// and flushed to disk before the reader is reported done. The file is never rewritten or
+// truncated; a last line torn by a crash is detected when the log is opened, reported, and left
+// as it is, and the new records start on a fresh line.
 #pragma once
 
 #include <cstdint>
@@ -32,7 +32,10 @@ struct AuditRecord {
     std::string error;
 };
 
-// One CSV line with its newline; fields holding a comma, quote or line break are quoted.
+// One CSV line with its newline. A line break inside a field is shown as " | " (a record never
+// spans lines, or a torn one could pass for whole); a field beginning with = + - @, a tab or a
+// carriage return gets a leading ' so that a spreadsheet shows it as text, never runs it as a
+// formula; fields holding a comma or quote are quoted.
 std::string AuditLine(const AuditRecord& record);
 
 class AuditLog {
@@ -43,9 +46,11 @@ class AuditLog {
     // The torn last line found at opening, without its missing end; empty when there was none.
     const std::string& tornLine() const { return tornLine_; }
 
-    // Appends the record whole and syncs it. Safe from several threads. Throws wusb::FileError;
-    // the next record then still starts on a line of its own.
-    void Append(const AuditRecord& record);
+    // Appends the record whole and syncs it. Safe from several threads. Throws wusb::FileError
+    // when the record could not be written whole; the next record then still starts on a line
+    // of its own. A record written whole whose sync failed is logged, only not confirmed on
+    // disk: the sync's complaint is returned (empty when the record is on disk).
+    [[nodiscard]] std::string Append(const AuditRecord& record);
 
   private:
     // Ends a line that a crash or a failed append left open, so the next record starts fresh.

@@ -324,7 +324,7 @@ CardFormats LoadCardFormats(wusb::Files& files, const std::string& path, bool re
     CardFormats result{wiegand::BuiltInTable(), {}};
     const std::string skipped = "Pominięto plik formatów " + Quoted(path) + ": ";
     try {
-        result.table = wiegand::MergedTable(result.table, ReadFormatFile(files.ReadAll(path)));
+        result.table = wiegand::MergedTable(result.table, ReadFormatFile(files.ReadAll(path, kLargestFormatFile)));
     } catch (const wusb::FileMissing& e) {
         if (required) {
             result.fault = e.what();

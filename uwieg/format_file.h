@@ -13,6 +13,8 @@
 // a built-in one replaces it.
 #pragma once
 
+#include <cstdint>
+
 #include <string>
 #include <string_view>
 
@@ -20,6 +22,9 @@
 #include "wusb/files.h"
 
 namespace uwieg {
+
+// A format file is a few rows; a larger one is refused unread.
+inline constexpr std::uint64_t kLargestFormatFile = 1 << 20;
 
 inline constexpr std::string_view kFormatFileFormat = "trelvo-formats";
 inline constexpr int kFormatFileVersion = 1;

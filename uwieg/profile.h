@@ -20,6 +20,7 @@
 // object, so writing a profile read from a reader gives that reader back exactly what it had.
 #pragma once
 
+#include <cstdint>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -31,6 +32,8 @@ namespace uwieg {
 
 inline constexpr std::string_view kProfileFormat = "trelvo-profile";
 inline constexpr int kProfileVersion = 1;
+// A profile has well under a kilobyte; a file this large is something else and is not read.
+inline constexpr std::uint64_t kLargestProfile = 1 << 20;
 
 // A profile the program cannot accept; key() is the JSON path of the offending key
 // ("wiegand.frame"), line()/column() its 1-based position in the text (0 when not about a

@@ -37,8 +37,9 @@ struct ProvisionResult {
     ReaderIdentity before;
     ReaderIdentity after;  // after an upgrade the reader's new firmware; else as before
     bool ok = false;
-    bool mismatch = false;  // written, but read back different
-    std::string error;      // why it failed; empty on success
+    bool mismatch = false;   // written, but read back different
+    std::string error;       // why it failed; empty on success
+    std::string logWarning;  // the audit record is written but not confirmed on disk: why
     wusb::TimeStamp finished;
     double seconds = 0;
 };

@@ -11,6 +11,8 @@ namespace uwieg {
 namespace {
 
 constexpr const char* kCannotOpenText = "Nie można otworzyć interface'u USB-Wiegand.";
+constexpr const char* kNotOnDiskText =
+    "wpis w dzienniku zapisany, bez potwierdzenia zapisu na dysk: ";
 
 }  // namespace
 
@@ -36,7 +38,10 @@ void ProvisionOutput::Finish(ProvisionResult& result) {
     const std::lock_guard lock(mutex_);
     if (log_ != nullptr) {
         try {
-            log_->Append(AuditRecordOf(result, job_));
+            const std::string unsynced = log_->Append(AuditRecordOf(result, job_));
+            if (!unsynced.empty()) {
+                result.logWarning = kNotOnDiskText + unsynced;
+            }
         } catch (const wusb::FileError& e) {
             result.ok = false;
             result.error += (result.error.empty() ? "" : "\n") + std::string(e.what());

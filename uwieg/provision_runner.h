@@ -24,7 +24,8 @@ using ProvisionReport = std::function<void(const ProvisionResult&)>;
 AuditRecord AuditRecordOf(const ProvisionResult& result, const ProvisionJob& job);
 
 // Logs a finished reader (when there is a log) and reports it, one reader at a time. A record
-// that cannot be logged fails its reader: what was done must not go unrecorded.
+// that cannot be logged fails its reader: what was done must not go unrecorded. A record logged
+// whose sync failed leaves the reader's result as it was, with a warning.
 class ProvisionOutput {
   public:
     ProvisionOutput(const ProvisionJob& job, AuditLog* log, ProvisionReport report)

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstdio>
 #include <utility>
+#include <vector>
 
 #include "wusb/system_error_text.h"
 
@@ -16,6 +17,8 @@
 #include <process.h>
 #include <windows.h>
 #else
+#include <climits>
+
 #include <unistd.h>
 #endif
 
@@ -28,6 +31,8 @@ using Offset = __int64;
 constexpr int kBinary = _O_BINARY;
 // The C runtime accepts only these two permission bits.
 constexpr int kNewFileMode = _S_IREAD | _S_IWRITE;
+// Devices and pipes have no end to append at.
+constexpr int kInPlaceFlags = _O_WRONLY | _O_BINARY;
 int OpenFd(const std::string& path, int flags, int mode) {
     return _open(path.c_str(), flags, mode);
 }
@@ -53,6 +58,8 @@ int ProcessId() {
 using Offset = off_t;
 constexpr int kBinary = 0;
 constexpr int kNewFileMode = 0666;  // narrowed by the umask, as for any new file
+// Appending, so a standard output redirected with >> keeps what it held.
+constexpr int kInPlaceFlags = O_WRONLY | O_APPEND;
 int OpenFd(const std::string& path, int flags, int mode) {
     return ::open(path.c_str(), flags | O_CLOEXEC, mode);
 }
@@ -176,14 +183,19 @@ int RenameOver(const std::string& from, const std::string& to, std::string& reas
 #endif
 }
 
-// Makes the rename itself durable. Best effort: the new content is already in place and readable,
-// so a directory that cannot be synced (some file systems refuse) is not reported as a failure.
+#ifndef _WIN32
+// The folder holding `path`.
+std::string FolderOf(const std::string& path) {
+    const auto slash = path.find_last_of('/');
+    return slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+}
+#endif
+
+// Makes a rename or a new name durable. Best effort: the content is already in place and
+// readable, so a directory that cannot be synced (some file systems refuse) is no failure.
 void SyncDirectoryOf(const std::string& path) {
 #ifndef _WIN32
-    const auto slash = path.find_last_of('/');
-    const std::string directory =
-        slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
-    const int fd = ::open(directory.c_str(), O_RDONLY | O_CLOEXEC);
+    const int fd = ::open(FolderOf(path).c_str(), O_RDONLY | O_CLOEXEC);
     if (fd >= 0) {
         ::fsync(fd);
         ::close(fd);
@@ -205,6 +217,97 @@ void KeepPermissionsOf(const std::string& path, int fd) {
     (void)path;
     (void)fd;
 #endif
+}
+
+// What ReplaceAll writes for a path.
+struct Target {
+    std::string path;      // the regular file to replace (a link's final target)
+    bool inPlace = false;  // a device, pipe or open descriptor: written as it is, never replaced
+};
+
+#ifdef _WIN32
+
+Target TargetOf(const std::string& path) {
+    const HANDLE file =
+        CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return {path};  // not there yet, or the rename will say what is wrong
+    }
+    Target target{path};
+    const DWORD type = GetFileType(file);
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    if (type == FILE_TYPE_CHAR || type == FILE_TYPE_PIPE) {
+        target.inPlace = true;
+    } else if (attributes != INVALID_FILE_ATTRIBUTES &&
+               (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+        std::vector<char> final(32768);
+        const DWORD length =
+            GetFinalPathNameByHandleA(file, final.data(), static_cast<DWORD>(final.size()),
+                                      FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+        if (length > 0 && length < final.size()) {
+            target.path.assign(final.data(), length);
+        }
+    }
+    CloseHandle(file);
+    return target;
+}
+
+#else
+
+// A name under /proc or /dev/fd stands for a descriptor a process holds open (/dev/stdout leads
+// there): writing to it means writing to that stream, not replacing the file behind it.
+bool NamesAnOpenDescriptor(const std::string& path) {
+    return path.rfind("/proc/", 0) == 0 || path.rfind("/dev/fd/", 0) == 0;
+}
+
+Target TargetOf(const std::string& path) {
+    struct stat status {};
+    if (::stat(path.c_str(), &status) == 0) {
+        if (S_ISSOCK(status.st_mode) || S_ISBLK(status.st_mode)) {
+            throw FileError(std::string(kCannotWrite) + " „" + path + "”: " +
+                            (S_ISSOCK(status.st_mode) ? "to gniazdo, nie plik"
+                                                      : "to urządzenie blokowe (dysk), nie plik"));
+        }
+        if (S_ISCHR(status.st_mode) || S_ISFIFO(status.st_mode)) {
+            return {path, true};
+        }
+    }
+    // Link by link, so a link to a file not there yet leads to where that file is to be.
+    std::string at = path;
+    for (int links = 0; links < 40; ++links) {
+        if (NamesAnOpenDescriptor(at)) {
+            return {path, true};
+        }
+        struct stat link {};
+        if (::lstat(at.c_str(), &link) != 0 || !S_ISLNK(link.st_mode)) {
+            return {at};
+        }
+        char buffer[PATH_MAX];
+        const ssize_t length = ::readlink(at.c_str(), buffer, sizeof buffer);
+        if (length < 0 || static_cast<std::size_t>(length) == sizeof buffer) {
+            Fail(kCannotWrite, path, length < 0 ? errno : ENAMETOOLONG);
+        }
+        const std::string next(buffer, static_cast<std::size_t>(length));
+        at = next.front() == '/' ? next : FolderOf(at) + "/" + next;
+    }
+    Fail(kCannotWrite, path, ELOOP);
+}
+
+#endif
+
+void WriteInPlace(const std::string& path, std::string_view content) {
+    Descriptor fd(OpenFd(path, kInPlaceFlags, 0));
+    if (fd.get() < 0) {
+        Fail(kCannotWrite, path, errno);
+    }
+    int error = WriteAll(fd.get(), content);
+    if (fd.Close() != 0 && error == 0) {
+        error = errno;
+    }
+    if (error != 0) {
+        Fail(kCannotWrite, path, error);
+    }
 }
 
 class SystemAppendFile final : public AppendFile {
@@ -252,7 +355,14 @@ class SystemAppendFile final : public AppendFile {
 
 }  // namespace
 
-std::string SystemFiles::ReadAll(const std::string& path) {
+FileError FileTooLarge(const std::string& path, std::uint64_t limit) {
+    constexpr std::uint64_t kMiB = 1 << 20;
+    const std::string size =
+        limit % kMiB == 0 ? std::to_string(limit / kMiB) + " MiB" : std::to_string(limit) + " B";
+    return FileError(std::string(kCannotRead) + " „" + path + "”: plik jest większy niż " + size);
+}
+
+std::string SystemFiles::ReadAll(const std::string& path, std::uint64_t limit) {
     Descriptor fd(OpenFd(path, O_RDONLY | kBinary, 0));
     if (fd.get() < 0) {
         if (errno == ENOENT) {
@@ -261,19 +371,27 @@ std::string SystemFiles::ReadAll(const std::string& path) {
         Fail(kCannotRead, path, errno);
     }
     std::string content;
-    if (const int error = ReadToEnd(fd.get(), content, UINT64_MAX); error != 0) {
+    if (const int error = ReadToEnd(fd.get(), content, limit + 1); error != 0) {
         Fail(kCannotRead, path, error);
+    }
+    if (content.size() > limit) {
+        throw FileTooLarge(path, limit);
     }
     return content;
 }
 
 void SystemFiles::ReplaceAll(const std::string& path, std::string_view content) {
-    const std::string temporary = TemporaryName(path);
+    const Target target = TargetOf(path);
+    if (target.inPlace) {
+        WriteInPlace(path, content);
+        return;
+    }
+    const std::string temporary = TemporaryName(target.path);
     Descriptor fd(OpenFd(temporary, O_WRONLY | O_CREAT | O_EXCL | kBinary, kNewFileMode));
     if (fd.get() < 0) {
         Fail(kCannotWrite, path, errno);
     }
-    KeepPermissionsOf(path, fd.get());
+    KeepPermissionsOf(target.path, fd.get());
     int error = WriteAll(fd.get(), content);
     if (error == 0 && SyncFd(fd.get()) != 0) {
         error = errno;
@@ -286,17 +404,25 @@ void SystemFiles::ReplaceAll(const std::string& path, std::string_view content) 
         Fail(kCannotWrite, path, error);
     }
     std::string reason;
-    if (RenameOver(temporary, path, reason) != 0) {
+    if (RenameOver(temporary, target.path, reason) != 0) {
         std::remove(temporary.c_str());
         throw FileError(std::string(kCannotWrite) + " „" + path + "”: " + reason);
     }
-    SyncDirectoryOf(path);
+    SyncDirectoryOf(target.path);
 }
 
 std::unique_ptr<AppendFile> SystemFiles::OpenAppend(const std::string& path) {
-    const int fd = OpenFd(path, O_RDWR | O_APPEND | O_CREAT | kBinary, kNewFileMode);
+    constexpr int kFlags = O_RDWR | O_APPEND | kBinary;
+    int fd = OpenFd(path, kFlags | O_CREAT | O_EXCL, kNewFileMode);
+    const bool created = fd >= 0;
+    if (!created && errno == EEXIST) {
+        fd = OpenFd(path, kFlags | O_CREAT, kNewFileMode);  // O_CREAT: a link to a missing file
+    }
     if (fd < 0) {
         Fail(kCannotOpen, path, errno);
+    }
+    if (created) {
+        SyncDirectoryOf(path);
     }
     return std::make_unique<SystemAppendFile>(path, fd);
 }

@@ -37,22 +37,32 @@ class AppendFile {
     virtual void Sync() = 0;
 };
 
+// The complaint about a file longer than `limit` bytes.
+FileError FileTooLarge(const std::string& path, std::uint64_t limit);
+
 class Files {
   public:
     virtual ~Files() = default;
-    // The whole file; FileMissing when there is none.
-    virtual std::string ReadAll(const std::string& path) = 0;
-    // Writes a temporary file beside `path`, flushes it and renames it over `path`: a failure
-    // leaves the old file (or none) in place, never half a file.
+    // The whole file; FileMissing when there is none. Throws FileTooLarge, having read no more
+    // than `limit` + 1 bytes, when it is longer than `limit` (so a device such as /dev/zero is
+    // refused, not read for ever).
+    virtual std::string ReadAll(const std::string& path, std::uint64_t limit) = 0;
+    // A regular file (or one not there yet) is replaced whole: a temporary file beside it is
+    // written, flushed and renamed over it, so a failure leaves the old file (or none) in place,
+    // never half a file, and the permissions stay. Through a symbolic link the link's final
+    // target is replaced in its own folder and the link stays. A device or FIFO (and an open
+    // descriptor named as a file, such as /dev/stdout) is written in place, never replaced; a
+    // socket or block device is refused.
     virtual void ReplaceAll(const std::string& path, std::string_view content) = 0;
-    // Opens for appending, creating the file when it does not exist; never truncates.
+    // Opens for appending, creating the file when it does not exist (and then syncing its folder,
+    // so the new name survives a crash); never truncates.
     virtual std::unique_ptr<AppendFile> OpenAppend(const std::string& path) = 0;
 };
 
 // The operating system's files (POSIX, or the Windows C runtime).
 class SystemFiles final : public Files {
   public:
-    std::string ReadAll(const std::string& path) override;
+    std::string ReadAll(const std::string& path, std::uint64_t limit) override;
     void ReplaceAll(const std::string& path, std::string_view content) override;
     std::unique_ptr<AppendFile> OpenAppend(const std::string& path) override;
 };

@@ -76,7 +76,8 @@ std::vector<UsbId> UsbIdsFromFile(const std::string& path) {
         return {};
     std::string text;
     try {
-        text = SystemFiles().ReadAll(path);
+        // A list of ids is a few lines; a larger file is not one.
+        text = SystemFiles().ReadAll(path, 1 << 20);
     } catch (const FileError& e) {
         std::fprintf(stderr, "%s\n", e.what());
         return {};

@@ -52,6 +52,9 @@ std::string InterfaceText(const uwieg::ProvisionResult& r) {
 }
 
 void PrintResult(const Context& context, const uwieg::ProvisionResult& r) {
+    if (!r.logWarning.empty()) {
+        context.Error("uwaga: " + InterfaceText(r) + ": " + r.logWarning);
+    }
     if (context.options.json) {
         nlohmann::ordered_json object{{"serial", InterfaceText(r)}};
         if (r.identified) {
@@ -110,7 +113,7 @@ void PrintSummary(const Context& context, const Tally& tally) {
 std::optional<uwieg::ReaderConfig> ReadProfile(const Context& context, const std::string& path,
                                                std::string& text, int& exitCode) {
     try {
-        text = context.env.files.ReadAll(path);
+        text = context.env.files.ReadAll(path, uwieg::kLargestProfile);
         return uwieg::RecordFromProfile(text);
     } catch (const wusb::FileError& e) {
         context.Error(e.what());

@@ -31,7 +31,7 @@ struct WriteOptions {
 // The record the profile file describes; nothing when it cannot be read or is invalid (said).
 std::optional<uwieg::ReaderConfig> ProfileRecord(const Context& context, const std::string& path) {
     try {
-        return uwieg::RecordFromProfile(context.env.files.ReadAll(path));
+        return uwieg::RecordFromProfile(context.env.files.ReadAll(path, uwieg::kLargestProfile));
     } catch (const wusb::FileError& error) {
         context.Error(error.what());
     } catch (const uwieg::ProfileError& error) {

@@ -1,8 +1,10 @@
 // Every command's exit codes, texts and JSON shapes, in-process on simulated interfaces.
 #include <nlohmann/json.hpp>
 #include <regex>
+#include <stdexcept>
 
 #include "cli_fixture.h"
+#include "tests/wusb/forwarding_platform.h"
 #include "uwieg/image.h"
 
 namespace cli_test {
@@ -191,6 +193,18 @@ TEST_F(Commands, AFailingReaderExitsThreeWithTheWindowsTextAndClosesTheChannel) 
     const RunResult output = Run({"--sim", "output", "--led", "hi", "--buz", "hi"});
     EXPECT_EQ(output.code, 3);
     EXPECT_EQ(output.err.rfind("trelvo-cli: ", 0), 0u);
+
+    // Whatever else escapes a command is said the same way, never ending in std::terminate.
+    struct Throwing final : wusb::ForwardingPlatform {
+        using ForwardingPlatform::ForwardingPlatform;
+        bool ListInterfaces(const wusb::Guid&, std::vector<wusb::InterfacePath>&) override {
+            throw std::length_error("za długa lista");
+        }
+    } throwing(simulated);
+    platforms.simulated = &throwing;
+    const RunResult unexpected = Run({"--sim", "info"});
+    EXPECT_EQ(unexpected.code, 3);
+    EXPECT_EQ(unexpected.err, "trelvo-cli: za długa lista\n");
 }
 
 TEST_F(Commands, AnInterruptBeforeTheWorkSendsNothing) {

@@ -55,6 +55,14 @@ TEST_F(ProfileCommands, ReadPrintsTheProfileOrSavesIt) {
     EXPECT_EQ(files.Content("kv.json"), r.out);
     EXPECT_EQ(json::parse(saved.out),
               json::parse(R"({"file":"kv.json","record":"02c0050345000100","notes":[]})"));
+
+    // A name in another encoding than UTF-8 ("łódź.json" in Latin-2) is saved as given and
+    // shown with U+FFFD.
+    const std::string latin2Name = "\xB3\xF3\x64\xBC.json";
+    const RunResult latin2 = Run({"--sim", "--json", "read", "-o", latin2Name});
+    EXPECT_EQ(latin2.code, 0) << latin2.err;
+    EXPECT_EQ(files.Content(latin2Name), r.out);
+    EXPECT_EQ(json::parse(latin2.out).at("file"), "\uFFFD\uFFFDd\uFFFD.json");
 }
 
 TEST_F(ProfileCommands, BitsNoControlShowsAreReportedAndSurviveTheRoundTrip) {
@@ -149,6 +157,11 @@ TEST_F(ProfileCommands, AnInvalidProfileExitsFiveNamingKeyAndPositionAndSendsNot
     EXPECT_EQ(set.code, 5);
     EXPECT_NE(set.err.find("klucz „wiegand.frame”"), std::string::npos) << set.err;
     EXPECT_EQ(Run({"--sim", "write", "missing.json"}).code, 5);
+    files.Put("big.json", good + std::string(uwieg::kLargestProfile, ' '));
+    const RunResult big = Run({"--sim", "write", "big.json"});
+    EXPECT_EQ(big.code, 5);
+    EXPECT_EQ(big.err,
+              "trelvo-cli: Nie można odczytać pliku „big.json”: plik jest większy niż 1 MiB\n");
     EXPECT_TRUE(simReader->received().empty()) << Wire(*simReader);
     EXPECT_EQ(Run({"--sim", "write"}).code, 1);
 }

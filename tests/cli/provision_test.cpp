@@ -117,7 +117,7 @@ TEST_F(Provision, BadProfilesAndBadCallsTouchNoReader) {
     EXPECT_EQ(none.err, "trelvo-cli: Nie znaleziono interface'u USB-Wiegand.\n");
 }
 
-TEST_F(Provision, TornLogLineIsReportedAndTheRunGoesOn) {
+TEST_F(Provision, TornOrUnsyncedLogLinesAreReportedAndTheRunGoesOn) {
     PlugUsb("000000A1");
     files.Put("a.csv", std::string(uwieg::kAuditHeader) + "\n2026-12-08T07:00:00Z,0000");
     const RunResult r = Run({"provision", "site.json", "--all", "--log", "a.csv"});
@@ -127,6 +127,14 @@ TEST_F(Provision, TornLogLineIsReportedAndTheRunGoesOn) {
     ASSERT_EQ(log.size(), 3u);
     EXPECT_EQ(log[1], "2026-12-08T07:00:00Z,0000");
     EXPECT_NE(log[2].find(",ok,"), std::string::npos);
+
+    files.FailAt(trelvo_test::MemoryFiles::Step::kSync, 1);
+    const RunResult unsynced = Run({"provision", "site.json", "--all", "--log", "a.csv"});
+    EXPECT_EQ(unsynced.code, 0);
+    EXPECT_EQ(unsynced.err,
+              "trelvo-cli: uwaga: 000000A1: wpis w dzienniku zapisany, bez potwierdzenia zapisu "
+              "na dysk: Nie można zapisać pliku „a.csv”: injected failure\n");
+    EXPECT_EQ(Lines(files.Content("a.csv")).size(), 4u);
 }
 
 TEST_F(Provision, WatchServesPluggedInterfacesAndSwappedReadersUntilInterrupted) {

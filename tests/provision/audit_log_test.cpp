@@ -49,29 +49,58 @@ TEST(AuditText, LinesQuoteWhatCsvNeedsQuoted) {
     failed.error = "Błąd\nodczytu";
     EXPECT_EQ(AuditLine(failed),
               "2026-12-08T08:02:03Z,0000ABCD,,,,,,\"a,b \"\"c\"\".json\",ab12,"
-              "failed,\"Błąd\nodczytu\"\n");
+              "failed,Błąd | odczytu\n");
+    // Line breaks stay visible on one line; what a spreadsheet would run as a formula is text.
+    const std::pair<std::string, std::string> fields[] = {
+        {"a\rb", "a | b"},
+        {"a\r\nb\n", "a | b | "},
+        {"=1+2", "'=1+2"},
+        {"+1", "'+1"},
+        {"-1", "'-1"},
+        {"@SUM(A1)", "'@SUM(A1)"},
+        {"\tx", "'\tx"},
+        {"\rx", "' | x"},
+        {"=A1,B1", "\"'=A1,B1\""},
+        {"site-1.json", "site-1.json"},
+    };
+    for (const auto& [profile, written] : fields) {
+        failed.profile = profile;
+        EXPECT_EQ(AuditLine(failed), "2026-12-08T08:02:03Z,0000ABCD,,,,,," + written +
+                                         ",ab12,failed,Błąd | odczytu\n");
+    }
 }
 
 TEST(AuditLogTest, NewFileGetsTheHeaderAndEveryRecordIsSyncedWhole) {
     MemoryFiles files;
     AuditLog log(files, "log.csv");
     EXPECT_EQ(files.AfterCrash("log.csv"), kHeader);
-    log.Append(Sample());
+    EXPECT_EQ(log.Append(Sample()), "");
     EXPECT_EQ(files.AfterCrash("log.csv"), kHeader + AuditLine(Sample()));
     EXPECT_TRUE(log.tornLine().empty());
 
     // Opened again: appended to, never rewritten, no second header.
     AuditLog again(files, "log.csv");
-    again.Append(Sample());
+    EXPECT_EQ(again.Append(Sample()), "");
     EXPECT_EQ(files.Content("log.csv"), kHeader + AuditLine(Sample()) + AuditLine(Sample()));
 }
 
 TEST(AuditLogTest, TornLastLineIsReportedKeptAndFollowedByAFreshLine) {
+    // Wherever a record with line breaks in its fields is cut, what is left is a torn line.
+    AuditRecord multiLine = Sample();
+    multiLine.ok = false;
+    multiLine.error = "Konfiguracja różni się.\n  zapisano: 02\r\n  odczytano: 03";
+    const std::string record = AuditLine(multiLine);
+    for (std::size_t cut = 1; cut < record.size(); ++cut) {
+        MemoryFiles files;
+        files.Put("log.csv", kHeader + record.substr(0, cut));
+        EXPECT_EQ(AuditLog(files, "log.csv").tornLine(), record.substr(0, cut)) << cut;
+    }
+
     MemoryFiles files;
     files.Put("log.csv", kHeader + AuditLine(Sample()) + "2026-12-08T08:02:03Z,0000AB");
     AuditLog log(files, "log.csv");
     EXPECT_EQ(log.tornLine(), "2026-12-08T08:02:03Z,0000AB");
-    log.Append(Sample());
+    EXPECT_EQ(log.Append(Sample()), "");
     EXPECT_EQ(
         files.AfterCrash("log.csv"),
         kHeader + AuditLine(Sample()) + "2026-12-08T08:02:03Z,0000AB\n" + AuditLine(Sample()));
@@ -89,7 +118,7 @@ TEST(AuditLogTest, CrashDuringAnAppendLeavesATornLineTheNextStartRecovers) {
     MemoryFiles files;
     {
         AuditLog log(files, "log.csv");
-        log.Append(Sample());
+        EXPECT_EQ(log.Append(Sample()), "");
         files.FailAt(Step::kWrite, 1, 10);  // a short write, then the process dies
         EXPECT_THROW(log.Append(Sample()), wusb::FileError);
     }
@@ -105,14 +134,14 @@ TEST(AuditLogTest, AfterAFailedAppendTheNextRecordStartsOnItsOwnLine) {
     AuditLog log(files, "log.csv");
     files.FailAt(Step::kWrite, 1, 10);
     EXPECT_THROW(log.Append(Sample()), wusb::FileError);
-    log.Append(Sample());
+    EXPECT_EQ(log.Append(Sample()), "");
     EXPECT_EQ(files.Content("log.csv"),
               kHeader + AuditLine(Sample()).substr(0, 10) + "\n" + AuditLine(Sample()));
 
-    // A failed sync keeps the whole line: nothing is added in between.
+    // A whole line whose sync failed is logged, not confirmed on disk; nothing is added after it.
     files.FailAt(Step::kSync, 1);
-    EXPECT_THROW(log.Append(Sample()), wusb::FileError);
-    log.Append(Sample());
+    EXPECT_EQ(log.Append(Sample()), "Nie można zapisać pliku „log.csv”: injected failure");
+    EXPECT_EQ(log.Append(Sample()), "");
     EXPECT_EQ(files.Content("log.csv").substr(files.Content("log.csv").size() -
                                               2 * AuditLine(Sample()).size()),
               AuditLine(Sample()) + AuditLine(Sample()));
@@ -127,7 +156,7 @@ TEST(AuditLogTest, ConcurrentAppendsNeverInterleave) {
             for (int i = 0; i < 50; ++i) {
                 AuditRecord r = Sample();
                 r.number = static_cast<std::uint16_t>(w * 100 + i);
-                log.Append(r);
+                EXPECT_EQ(log.Append(r), "");
             }
         });
     }

@@ -149,11 +149,19 @@ TEST_F(ProvisionTest, OneFailingOrVanishingInterfaceDisturbsNoOther) {
 TEST_F(ProvisionTest, ARecordThatCannotBeLoggedFailsItsReader) {
     PlugReaders(1);
     uwieg::AuditLog log(files, "log.csv");
-    files.FailAt(Step::kSync, 1);
+    files.FailAt(Step::kWrite, 1);
     const auto results = All(&log);
     EXPECT_FALSE(results[0].ok);
     EXPECT_FALSE(reported.at(0).ok);
     EXPECT_FALSE(reported[0].error.empty());
+
+    // Written whole but not confirmed on disk: the reader's result stands, with a warning.
+    files.FailAt(Step::kSync, 1);
+    const auto unsynced = All(&log);
+    EXPECT_TRUE(unsynced[0].ok) << unsynced[0].error;
+    EXPECT_EQ(reported.at(1).logWarning,
+              "wpis w dzienniku zapisany, bez potwierdzenia zapisu na dysk: Nie można zapisać "
+              "pliku „log.csv”: injected failure");
 }
 
 }  // namespace

@@ -110,7 +110,7 @@ std::vector<std::string> MemoryFiles::Paths() const {
     return paths;
 }
 
-std::string MemoryFiles::ReadAll(const std::string& path) {
+std::string MemoryFiles::ReadAll(const std::string& path, std::uint64_t limit) {
     const std::lock_guard lock(mutex_);
     const auto found = files_.find(path);
     if (found == files_.end()) {
@@ -118,6 +118,9 @@ std::string MemoryFiles::ReadAll(const std::string& path) {
                                 "”: " + wusb::SystemErrorText(ENOENT, path));
     }
     Attempt(Step::kRead, path);
+    if (found->second->content.size() > limit) {
+        throw wusb::FileTooLarge(path, limit);
+    }
     return found->second->content;
 }
 

@@ -36,7 +36,7 @@ class MemoryFiles final : public wusb::Files {
     std::optional<std::string> AfterCrash(const std::string& path) const;
     std::vector<std::string> Paths() const;
 
-    std::string ReadAll(const std::string& path) override;
+    std::string ReadAll(const std::string& path, std::uint64_t limit) override;
     void ReplaceAll(const std::string& path, std::string_view content) override;
     std::unique_ptr<wusb::AppendFile> OpenAppend(const std::string& path) override;
 

@@ -120,7 +120,7 @@ TEST_F(CliOnEmulatedUsb, InfoReadAndVerifiedWrite) {
     std::string original;
     device.WithFirmware(
         [&](Firmware&) { original = uwieg::ProfileFromRecord(firmware.sim.reader().config); });
-    EXPECT_EQ(files_.ReadAll(path), original);
+    EXPECT_EQ(files_.ReadAll(path, uwieg::kLargestProfile), original);
 
     const RunResult write = Run({"--json", "write", "--set", "wiegand.frame=40+2", path});
     EXPECT_EQ(write.code, 0) << write.err;

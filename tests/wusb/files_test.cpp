@@ -8,8 +8,15 @@
 #include <system_error>
 
 #ifndef _WIN32
+#include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
 #include <csignal>
+#include <cstring>
 #endif
 
 #include "wusb/files.h"
@@ -84,7 +91,7 @@ TEST_F(SystemFilesTest, ReplaceAllReplacesWholeAndLeavesNoTemporaryFile) {
     const std::string path = PathOf("profile.json");
     files.ReplaceAll(path, "a much longer first content\n");
     files.ReplaceAll(path, "short");
-    EXPECT_EQ(files.ReadAll(path), "short");
+    EXPECT_EQ(Slurp(path), "short");
     EXPECT_EQ(Names(), std::vector<std::string>{"profile.json"});
 }
 
@@ -95,7 +102,95 @@ TEST_F(SystemFilesTest, ReplaceKeepsThePermissionsOfTheOldFile) {
     fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write);
     files.ReplaceAll(path, "new");
     EXPECT_EQ(fs::status(path).permissions(), fs::perms::owner_read | fs::perms::owner_write);
-    EXPECT_EQ(files.ReadAll(path), "new");
+    EXPECT_EQ(Slurp(path), "new");
+}
+#endif
+
+TEST_F(SystemFilesTest, ReadAllRefusesAFileLongerThanItsLimitWithoutReadingOn) {
+    const std::string path = PathOf("ten.json");
+    files.ReplaceAll(path, "0123456789");
+    EXPECT_EQ(files.ReadAll(path, 10), "0123456789");
+    try {
+        files.ReadAll(path, 9);
+        FAIL() << "a file over the limit was read";
+    } catch (const FileError& error) {
+        EXPECT_EQ(std::string(error.what()),
+                  "Nie można odczytać pliku „" + path + "”: plik jest większy niż 9 B");
+    }
+#ifndef _WIN32
+    EXPECT_THROW(files.ReadAll("/dev/zero", 1 << 20), FileError);
+#endif
+}
+
+#ifndef _WIN32
+TEST_F(SystemFilesTest, ReplaceThroughALinkReplacesItsFinalTargetAndKeepsTheLinks) {
+    fs::create_directories(dir / "real");
+    const std::string target = PathOf("real/profile.json");
+    files.ReplaceAll(target, "old");
+    fs::permissions(target, fs::perms::owner_read | fs::perms::owner_write);
+    fs::create_symlink("real/profile.json", dir / "link.json");
+    fs::create_symlink(dir / "link.json", dir / "chain.json");
+    files.ReplaceAll(PathOf("chain.json"), "new");
+    EXPECT_EQ(Slurp(target), "new");
+    EXPECT_EQ(fs::status(target).permissions(), fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_TRUE(fs::is_symlink(dir / "link.json"));
+    EXPECT_TRUE(fs::is_symlink(dir / "chain.json"));
+
+    // A link to a file not there yet makes it where the link points.
+    fs::create_symlink("real/later.json", dir / "dangling.json");
+    files.ReplaceAll(PathOf("dangling.json"), "made");
+    EXPECT_EQ(Slurp(PathOf("real/later.json")), "made");
+    EXPECT_TRUE(fs::is_symlink(dir / "dangling.json"));
+    EXPECT_EQ(Names(),
+              (std::vector<std::string>{"chain.json", "dangling.json", "link.json", "real"}));
+}
+
+TEST_F(SystemFilesTest, DevicesFifosAndOpenStreamsAreWrittenInPlaceNeverReplaced) {
+    // A character device, reached through a link so that no fault can ever replace /dev/null.
+    fs::create_symlink("/dev/null", dir / "null");
+    files.ReplaceAll(PathOf("null"), "gone");
+    EXPECT_TRUE(fs::is_symlink(dir / "null"));
+
+    const std::string fifo = PathOf("fifo");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+    files.ReplaceAll(fifo, "through");
+    char got[16] = {};
+    EXPECT_EQ(::read(reader, got, sizeof got), 7);
+    ::close(reader);
+    EXPECT_TRUE(fs::is_fifo(fifo));
+
+    // What /dev/stdout is when the output is redirected with >> to a file: it is appended to.
+    const std::string redirected = PathOf("out.txt");
+    files.ReplaceAll(redirected, "kept\n");
+    const int stream = ::open(redirected.c_str(), O_WRONLY | O_APPEND);
+    fs::create_symlink("/proc/self/fd/" + std::to_string(stream), dir / "stdout");
+    files.ReplaceAll(PathOf("stdout"), "profile\n");
+    ::close(stream);
+    EXPECT_EQ(Slurp(redirected), "kept\nprofile\n");
+    EXPECT_TRUE(fs::is_symlink(dir / "stdout"));
+
+    // A socket cannot take a file's content: refused, and left as it is.
+    const std::string socketPath = PathOf("socket");
+    const int server = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, socketPath.c_str(), sizeof address.sun_path - 1);
+    ASSERT_EQ(::bind(server, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    try {
+        files.ReplaceAll(socketPath, "x");
+        ADD_FAILURE() << "a socket was replaced";
+    } catch (const FileError& error) {
+        EXPECT_EQ(std::string(error.what()),
+                  "Nie można zapisać pliku „" + socketPath + "”: to gniazdo, nie plik");
+    }
+    ::close(server);
+    EXPECT_TRUE(fs::is_socket(socketPath));
+    EXPECT_EQ(Names(), (std::vector<std::string>{"fifo", "null", "out.txt", "socket", "stdout"}));
+}
+#else
+TEST_F(SystemFilesTest, TheNulDeviceIsWrittenInPlace) {
+    EXPECT_NO_THROW(files.ReplaceAll("NUL", "nothing"));
 }
 #endif
 
@@ -117,14 +212,14 @@ TEST_F(SystemFilesTest, FailedReplaceLeavesTheTargetAndRemovesTheTemporaryFile) 
 TEST_F(SystemFilesTest, MissingFilesAndFoldersAreReportedWithPathAndReason) {
     const std::string missing = PathOf("none.json");
     try {
-        files.ReadAll(missing);
+        files.ReadAll(missing, 100);
         FAIL() << "reading a missing file succeeded";
     } catch (const FileError& error) {
         EXPECT_EQ(std::string(error.what()),
                   "Nie można odczytać pliku „" + missing + "”: nie ma takiego pliku ani folderu");
     }
     try {
-        files.ReadAll(dir.string());
+        files.ReadAll(dir.string(), 100);
         FAIL() << "reading a folder succeeded";
     } catch (const FileError& error) {
         EXPECT_EQ(std::string(error.what()),
@@ -194,7 +289,7 @@ TEST_F(SystemFilesTest, FailedWriteKeepsTheOldFileWhole) {
         FileSizeLimit limit(16);
         EXPECT_THROW(files.ReplaceAll(path, std::string(100, 'x')), FileError);
     }
-    EXPECT_EQ(files.ReadAll(path), "old content\n");
+    EXPECT_EQ(Slurp(path), "old content\n");
     EXPECT_EQ(Names(), std::vector<std::string>{"profile.json"});
 }
 
@@ -206,7 +301,7 @@ TEST_F(SystemFilesTest, FailedAppendIsReportedAndKeepsEarlierBytes) {
         FileSizeLimit limit(8);
         EXPECT_THROW(log->Append("too long for the limit\n"), FileError);
     }
-    EXPECT_EQ(files.ReadAll(path).substr(0, 5), "kept\n");
+    EXPECT_EQ(Slurp(path).substr(0, 5), "kept\n");
 }
 #endif
 

@@ -17,7 +17,7 @@ TEST(MemoryFiles, CrashKeepsOnlySyncedAppends) {
     log->Append("two\n");
     EXPECT_EQ(files.Content("log"), "one\ntwo\n");
     EXPECT_EQ(files.AfterCrash("log"), "one\n");
-    EXPECT_EQ(files.ReadAll("log"), "one\ntwo\n");
+    EXPECT_EQ(files.ReadAll("log", 8), "one\ntwo\n");
     EXPECT_EQ(log->ReadTail(4), "two\n");
     EXPECT_EQ(log->Size(), 8u);
     EXPECT_FALSE(files.AfterCrash("other").has_value());
@@ -57,11 +57,12 @@ TEST(MemoryFiles, TheNthWriteFailsAfterKeepingAPrefix) {
 
 TEST(MemoryFiles, ReadsCanFailAndMissingFilesAreErrors) {
     MemoryFiles files;
-    EXPECT_THROW(files.ReadAll("none"), wusb::FileError);
+    EXPECT_THROW(files.ReadAll("none", 10), wusb::FileError);
     files.Put("x", "data");
     files.FailAt(Step::kRead, 1);
-    EXPECT_THROW(files.ReadAll("x"), wusb::FileError);
-    EXPECT_EQ(files.ReadAll("x"), "data");
+    EXPECT_THROW(files.ReadAll("x", 10), wusb::FileError);
+    EXPECT_EQ(files.ReadAll("x", 4), "data");
+    EXPECT_THROW(files.ReadAll("x", 3), wusb::FileError);
 }
 
 TEST(MemoryFiles, AnOpenAppendFileKeepsItsFileWhenTheNameIsReplaced) {
