@@ -366,7 +366,7 @@ std::string SystemFiles::ReadAll(const std::string& path, std::uint64_t limit) {
     Descriptor fd(OpenFd(path, O_RDONLY | kBinary, 0));
     if (fd.get() < 0) {
         if (errno == ENOENT) {
-            throw FileMissing(std::string(kCannotRead) + " „" + path + "”: " + Reason(errno));
+            throw FileMissing(std::string(kCannotRead) + " „" + path + "”: " + SystemErrorText(errno, path));
         }
         Fail(kCannotRead, path, errno);
     }
