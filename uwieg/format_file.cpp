@@ -150,7 +150,8 @@ class FormatFileReader {
                 allowed += (allowed.empty() ? "" : ", ") + std::string(name);
             }
         }
-        for (const auto& [name, value] : object.items()) {
+        for (const auto& item : object.items()) {
+            const std::string& name = item.key();
             const auto known = [&](std::initializer_list<std::string_view> list) {
                 return std::find(list.begin(), list.end(), name) != list.end();
             };

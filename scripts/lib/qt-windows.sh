@@ -53,7 +53,7 @@ trelvo_qt_windows_host_version() {
 
 trelvo_qt_windows_prefix() {
     local debian_version upstream key
-    debian_version=$(trelvo_qt_windows_host_version) || return 1
+    debian_version=$(trelvo_qt_windows_host_version)
     [ -n "$debian_version" ] || { echo "qt6-base-dev is not installed" >&2; return 1; }
     upstream=${debian_version%%+*}
     upstream=${upstream%%-*}
@@ -188,6 +188,8 @@ trelvo_qt_windows_ensure() {
 
 if [ "${BASH_SOURCE[0]}" = "$0" ]; then
     set -euo pipefail
+    source "$(dirname "${BASH_SOURCE[0]}")/deps.sh"
+    trelvo_ensure_packages cmake ninja-build g++-mingw-w64-x86-64-posix qt6-base-dev dpkg-dev
     trelvo_qt_windows_ensure
     echo "$TRELVO_QT_WINDOWS_PREFIX"
 fi
