@@ -19,26 +19,25 @@ static_assert(std::atomic<bool>::is_always_lock_free);
 
 #ifdef _WIN32
 
-BOOL WINAPI OnConsoleEvent(DWORD event) {
-    switch (event) {
-        case CTRL_C_EVENT:
-        case CTRL_BREAK_EVENT:
-        case CTRL_CLOSE_EVENT:
-            if (requested.exchange(true)) {
-                return FALSE;  // the second request: the default handler ends the process
-            }
-            return TRUE;
-        default:
-            return FALSE;
-    }
-}
+// Set when the command has ended (the interrupt object goes away): a console being closed waits
+// for it, because Windows ends the process as soon as the handler returns.
+HANDLE finished = nullptr;
 
 void Install() {
-    SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
+    // One event for the process, made unset again for each command.
+    if (finished == nullptr) {
+        finished = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    } else {
+        ResetEvent(finished);
+    }
+    SetConsoleCtrlHandler(ConsoleEventHandler, TRUE);
 }
 
 void Uninstall() {
-    SetConsoleCtrlHandler(OnConsoleEvent, FALSE);
+    if (finished != nullptr) {
+        SetEvent(finished);
+    }
+    SetConsoleCtrlHandler(ConsoleEventHandler, FALSE);
 }
 
 #else
@@ -72,6 +71,32 @@ void Uninstall() {
 #endif
 
 }  // namespace
+
+#ifdef _WIN32
+int __stdcall ConsoleEventHandler(unsigned long event) {
+    switch (event) {
+        case CTRL_C_EVENT:
+        case CTRL_BREAK_EVENT:
+            if (requested.exchange(true)) {
+                return FALSE;  // the second request: the default handler ends the process
+            }
+            return TRUE;
+        case CTRL_CLOSE_EVENT:
+        case CTRL_LOGOFF_EVENT:
+        case CTRL_SHUTDOWN_EVENT:
+            // Returning ends the process at once, possibly inside an upgrade block or a
+            // configuration write. Windows allows about 5 s: let the running exchange reach its
+            // end (the command sees the request between steps) and the command return.
+            requested = true;
+            if (finished != nullptr) {
+                WaitForSingleObject(finished, kConsoleCloseWaitMs);
+            }
+            return TRUE;
+        default:
+            return FALSE;
+    }
+}
+#endif
 
 SystemInterrupt::SystemInterrupt() {
     requested = false;

@@ -23,4 +23,13 @@ class SystemInterrupt final : public Interrupt {
     bool Requested() override;
 };
 
+#ifdef _WIN32
+// How long closing the console waits for the running command: under the about 5 s Windows gives.
+inline constexpr unsigned long kConsoleCloseWaitMs = 4500;
+
+// The console control handler SystemInterrupt installs (a PHANDLER_ROUTINE, spelt without
+// <windows.h> and its macros); reachable so the tests can call it.
+int __stdcall ConsoleEventHandler(unsigned long event);
+#endif
+
 }  // namespace cli

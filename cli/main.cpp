@@ -24,5 +24,8 @@ int main(int argc, char** argv) {
     wusb::SystemFiles files;
     cli::Environment environment{platforms, clock,     std::cout, std::cerr,
                                  terminal,  interrupt, files};
-    return cli::RunCli(argc, argv, environment);
+    const int code = cli::RunCli(argc, argv, environment);
+    // Out before the interrupt object goes: a console being closed ends the process right then.
+    std::cout.flush();
+    return code;
 }

@@ -3,7 +3,11 @@
 // a real one plugged in.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <memory>
 #include <sstream>
+#include <thread>
 
 #include "cli/interrupt.h"
 #include "cli/platforms.h"
@@ -11,6 +15,10 @@
 #include "cli/terminal.h"
 #include "wusb/clock.h"
 #include "wusb/files.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 namespace cli_test {
 namespace {
@@ -36,6 +44,24 @@ TEST(NativeCli, ListFindsNoInterfaceCleanlyAndTheSimulatorWorks) {
     const char* info[] = {"trelvo-cli", "--sim", "info"};
     EXPECT_EQ(cli::RunCli(3, info, environment), 0) << err.str();
     EXPECT_EQ(out.str().substr(0, out.str().find('\n')), "Czytnik KV-T51X, Nr: 00042 (soft: 2)");
+}
+
+TEST(NativeCli, ClosingTheConsoleWaitsUntilTheCommandEnds) {
+    auto interrupt = std::make_unique<cli::SystemInterrupt>();
+    std::atomic<bool> returned{false};
+    std::thread closer([&] {
+        EXPECT_TRUE(cli::ConsoleEventHandler(CTRL_CLOSE_EVENT));
+        returned = true;
+    });
+    for (int i = 0; i < 200 && !interrupt->Requested(); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_TRUE(interrupt->Requested());
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_FALSE(returned) << "the process would end in the middle of the command";
+    interrupt.reset();
+    closer.join();
+    EXPECT_TRUE(returned);
 }
 #endif
 
