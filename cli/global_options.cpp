@@ -81,10 +81,11 @@ void AddGlobalOptions(CLI::App& app, GlobalOptions& options) {
                   ->type_name("PLIK"),
               FileName())
         ->group(group);
-    app.add_option("--formats", options.formats,
-                   "Własne formaty kart (JSON, jak 'formats --json') zamiast pliku formats.json "
-                   "w katalogu konfiguracji użytkownika")
-        ->type_name("PLIK")
+    Accepting(app.add_option("--formats", options.formats,
+                             "Własne formaty kart (JSON, jak 'formats --json') zamiast pliku "
+                             "formats.json w katalogu konfiguracji użytkownika")
+                  ->type_name("PLIK"),
+              FileName())
         ->group(group);
 }
 

@@ -55,6 +55,7 @@ TEST_F(Commands, HelpListsEveryCommandAndExitCodeAndUsageErrorsExitOne) {
              {{"--device", "1", "--device", "2", "info"}, "--device: można podać tylko raz\n"},
              {{"--sim=maybe", "info"}, "--sim: ta opcja nie przyjmuje wartości\n"},
              {{"--capture", "", "info"}, "--capture: oczekiwano nazwy pliku\n"},
+             {{"--formats", "", "formats"}, "--formats: oczekiwano nazwy pliku\n"},
              {{"output", "--led", "hi"}, "brak wymaganej opcji --buz; oczekiwano hi albo lo\n"},
              {{"output", "--led", "mid", "--buz", "lo"}, "--led: oczekiwano hi albo lo\n"},
              {{"monitor", "--count", "0"}, count + "\n"},
