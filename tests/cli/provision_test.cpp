@@ -123,6 +123,19 @@ TEST_F(Provision, OneFailingReaderFailsTheRunButNotTheOthers) {
     EXPECT_NE(files.Content("a.csv").find(",failed,"), std::string::npos);
 }
 
+TEST_F(Provision, AMismatchAloneExitsFourAndWithAReaderThatDoesNotAnswerThree) {
+    AlteringPlatform altering(usb);
+    platforms.native = &altering;
+    PlugUsb("000000A1");
+    auto silent = PlugUsb("000000A2");
+    const RunResult mismatched = Run({"provision", "site.json", "--all"});
+    EXPECT_EQ(mismatched.code, 4) << mismatched.out;
+    silent->InjectFault({sim::FaultKind::NoAnswer, 'T', 'C'});
+    const RunResult both = Run({"provision", "site.json", "--all"});
+    EXPECT_EQ(both.code, 3) << both.out;
+    EXPECT_EQ(Lines(both.out).back(), "Skonfigurowano 0 z 2 czytników; błędów: 2.");
+}
+
 TEST_F(Provision, TheChosenInterfaceOnlyByDefault) {
     auto first = PlugUsb("000000A1");
     auto second = PlugUsb("000000A2");
