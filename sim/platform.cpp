@@ -154,9 +154,11 @@ void SimPlatform::ResetCounts() {
     counts_ = {};
 }
 
-wusb::OpenRefusal SimPlatform::LastOpenRefusal() const {
+wusb::OpenRefusal SimPlatform::LastOpenRefusal(const std::string& path) const {
     const std::lock_guard lock(mutex_);
-    return lastOpenDenied_ ? wusb::OpenRefusal::Permission : wusb::OpenRefusal::None;
+    const std::optional<int> n = ParsePath(path);
+    const auto found = n ? refusals_.find(*n) : refusals_.end();
+    return found == refusals_.end() ? wusb::OpenRefusal::None : found->second;
 }
 
 std::optional<std::uint32_t> SimPlatform::pipeTimeout(int n, std::uint8_t pipeId) const {
@@ -217,13 +219,16 @@ bool SimPlatform::ListInterfaces(const wusb::Guid& interfaceClass,
 
 wusb::Handle SimPlatform::OpenFile(const std::string& path) {
     const std::lock_guard lock(mutex_);
-    lastOpenDenied_ = false;
     const std::optional<int> n = ParsePath(path);
-    if (!n || !IsPluggedLocked(*n)) {
+    if (!n) {
+        return wusb::kNoHandle;
+    }
+    refusals_.erase(*n);
+    if (!IsPluggedLocked(*n)) {
         return wusb::kNoHandle;
     }
     if (slots_[static_cast<std::size_t>(*n)].info.denyAccess) {
-        lastOpenDenied_ = true;
+        refusals_[*n] = wusb::OpenRefusal::Permission;
         return wusb::kNoHandle;
     }
     return NewHandle(*n, false);
@@ -240,6 +245,10 @@ void SimPlatform::CloseFile(wusb::Handle file) {
 wusb::Handle SimPlatform::InitializeUsb(wusb::Handle file) {
     const std::lock_guard lock(mutex_);
     const std::optional<int> n = LiveDevice(file, false);
+    if (n && slots_[static_cast<std::size_t>(*n)].info.heldElsewhere) {
+        refusals_[*n] = wusb::OpenRefusal::InUse;
+        return wusb::kNoHandle;
+    }
     return n ? NewHandle(*n, true) : wusb::kNoHandle;
 }
 

@@ -29,7 +29,8 @@ inline constexpr wusb::Guid kUsbWiegandClass{
 struct SimDeviceInfo {
     wusb::Guid interfaceClass = kUsbWiegandClass;
     UsbIdentity usb;
-    bool denyAccess = false;  // opening fails for want of permission
+    bool denyAccess = false;     // opening fails for want of permission
+    bool heldElsewhere = false;  // another program holds it: starting USB access fails as busy
 };
 
 struct TransferCounts {
@@ -86,8 +87,7 @@ class SimPlatform final : public wusb::Platform {
                   std::uint32_t& transferred) override;
     bool WritePipe(wusb::Handle usb, std::uint8_t pipeId, const std::uint8_t* buffer,
                    std::uint32_t length, std::uint32_t& transferred) override;
-    // Of the last OpenFile on any thread; enumerations are not expected to run concurrently.
-    wusb::OpenRefusal LastOpenRefusal() const override;
+    wusb::OpenRefusal LastOpenRefusal(const std::string& path) const override;
 
   private:
     struct Slot {
@@ -124,7 +124,7 @@ class SimPlatform final : public wusb::Platform {
     std::map<wusb::Handle, HandleRecord> handles_;
     wusb::Handle nextHandle_ = 100;
     std::uint64_t nextPlugOrder_ = 0;
-    bool lastOpenDenied_ = false;
+    std::map<int, wusb::OpenRefusal> refusals_;  // per device number, from its last opening
     TransferCounts counts_;
 };
 

@@ -1,6 +1,7 @@
 #include "uwieg/provision_runner.h"
 
 #include <algorithm>
+#include <atomic>
 #include <thread>
 
 #include "uwieg/failure_text.h"
@@ -13,6 +14,17 @@ namespace {
 constexpr const char* kCannotOpenText = "Nie można otworzyć interface'u USB-Wiegand.";
 constexpr const char* kNotOnDiskText =
     "wpis w dzienniku zapisany, bez potwierdzenia zapisu na dysk: ";
+
+// The failure of an interface that could not be opened, with what the user can do about it.
+std::string CannotOpenText(wusb::OpenRefusal refusal) {
+    std::string text = kCannotOpenText;
+    if (refusal == wusb::OpenRefusal::Permission) {
+        text += std::string(" ") + kPermissionHint;
+    } else if (refusal == wusb::OpenRefusal::InUse) {
+        text += std::string(" ") + kInUseHint;
+    }
+    return text;
+}
 
 }  // namespace
 
@@ -55,9 +67,7 @@ bool LinkInterface(wusb::WUsbDevTab& table, UWiegDev& dev, const wusb::Interface
     failure = {};
     failure.path = listed.path;
     if (table.Open(listed) == 0) {
-        failure.error = table.refusal() == wusb::OpenRefusal::None
-                            ? std::string(kCannotOpenText)
-                            : NoInterfaceMessage(table.refusal());
+        failure.error = CannotOpenText(table.refusal());
     } else {
         try {
             dev.Link(table, 0);
@@ -88,14 +98,17 @@ ProvisionResult ProvisionInterface(wusb::Platform& platform, wusb::Clock& clock,
 std::vector<ProvisionResult> ProvisionAll(wusb::Platform& platform, wusb::Clock& clock,
                                           const std::vector<wusb::InterfacePath>& interfaces,
                                           const ProvisionJob& job, ProvisionOutput& output) {
-    const std::size_t count =
+    std::vector<ProvisionResult> results(interfaces.size());
+    std::atomic<std::size_t> next = 0;
+    const std::size_t workerCount =
         std::min(interfaces.size(), static_cast<std::size_t>(wusb::kMaxDevices));
-    std::vector<ProvisionResult> results(count);
     std::vector<std::thread> workers;
-    for (std::size_t i = 0; i < count; ++i) {
-        workers.emplace_back([&, i] {
-            results[i] = ProvisionInterface(platform, clock, interfaces[i], job);
-            output.Finish(results[i]);
+    for (std::size_t w = 0; w < workerCount; ++w) {
+        workers.emplace_back([&] {
+            for (std::size_t i = next++; i < interfaces.size(); i = next++) {
+                results[i] = ProvisionInterface(platform, clock, interfaces[i], job);
+                output.Finish(results[i]);
+            }
         });
     }
     for (std::thread& worker : workers) {

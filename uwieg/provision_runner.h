@@ -1,7 +1,7 @@
-// Provisioning several interfaces at once: one worker thread per interface (at most the device
-// table's 8), each with its own device table entry, link and device object. The workers share
-// only the platform (which is safe across threads), the audit log and the report, which are
-// called under one lock so that the log and the output keep the same order.
+// Provisioning several interfaces at once: up to 8 worker threads (the device table's limit), each
+// serving one interface at a time with its own device table entry, link and device object. The
+// workers share only the platform (which is safe across threads), the audit log and the report,
+// which are called under one lock so that the log and the output keep the same order.
 #pragma once
 
 #include <functional>
@@ -48,7 +48,8 @@ bool LinkInterface(wusb::WUsbDevTab& table, UWiegDev& dev, const wusb::Interface
 ProvisionResult ProvisionInterface(wusb::Platform& platform, wusb::Clock& clock,
                                    const wusb::InterfacePath& listed, const ProvisionJob& job);
 
-// Provisions the first 8 of `interfaces` concurrently and returns their results in that order.
+// Provisions every one of `interfaces`, 8 at once: the others wait for the next free worker.
+// Those that cannot be opened fail with the reason. Returns the results in the listed order.
 std::vector<ProvisionResult> ProvisionAll(wusb::Platform& platform, wusb::Clock& clock,
                                           const std::vector<wusb::InterfacePath>& interfaces,
                                           const ProvisionJob& job, ProvisionOutput& output);

@@ -57,16 +57,21 @@ void WUsbDevTab::OpenEntry(const InterfacePath& found) {
     if (found.path.empty()) {
         return;
     }
+    // Why it was refused is remembered so the user can be told what to do, not only that
+    // nothing is there.
+    const auto refused = [this, &found] {
+        if (refusal_ == OpenRefusal::None) {
+            refusal_ = platform_.LastOpenRefusal(found.path);
+        }
+    };
     const Handle file = platform_.OpenFile(found.path);
     if (file == kNoHandle) {
-        // Remembered so the user can be told what to do, not only that nothing is there.
-        if (refusal_ == OpenRefusal::None) {
-            refusal_ = platform_.LastOpenRefusal();
-        }
+        refused();
         return;
     }
     const Handle usb = platform_.InitializeUsb(file);
     if (usb == kNoHandle) {
+        refused();
         platform_.CloseFile(file);
         return;
     }

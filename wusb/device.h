@@ -43,7 +43,7 @@ class WUsbDevTab {
         return entries_.at(static_cast<std::size_t>(index));
     }
     Platform& platform() { return platform_; }
-    // Why the last Enumerate skipped an interface, the first reason the user can act on.
+    // Why the last Enumerate or Open skipped an interface, the first reason the user can act on.
     OpenRefusal refusal() const { return refusal_; }
 
   private:

@@ -48,7 +48,9 @@ class ForwardingPlatform : public Platform {
     bool ClearHalt(Handle usb, std::uint8_t pipeId) override {
         return inner_.ClearHalt(usb, pipeId);
     }
-    OpenRefusal LastOpenRefusal() const override { return inner_.LastOpenRefusal(); }
+    OpenRefusal LastOpenRefusal(const std::string& path) const override {
+        return inner_.LastOpenRefusal(path);
+    }
 
   protected:
     Platform& inner() const { return inner_; }

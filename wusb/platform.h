@@ -93,9 +93,12 @@ class Platform {
     // work again. False when that failed.
     virtual bool ClearHalt(Handle /*usb*/, std::uint8_t /*pipeId*/) { return true; }
 
-    // Why the last OpenFile failed, when the user can act on it (so that the user learns what
-    // to do besides that no interface was found).
-    virtual OpenRefusal LastOpenRefusal() const { return OpenRefusal::None; }
+    // Why the last attempt to open this listed path failed (its OpenFile, or InitializeUsb on
+    // its file), when the user can act on it, so that the user learns what to do besides that
+    // the interface could not be opened. Kept per path: concurrent workers open different ones.
+    virtual OpenRefusal LastOpenRefusal(const std::string& /*path*/) const {
+        return OpenRefusal::None;
+    }
 };
 
 }  // namespace wusb

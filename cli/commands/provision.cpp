@@ -136,18 +136,17 @@ std::unique_ptr<uwieg::AuditLog> OpenLog(const Context& context, const std::stri
     return log;
 }
 
-// Every interface there is (up to 8), or the exit code once the error was shown.
+// Every interface the platform lists, or the exit code once the error was shown. Those that
+// cannot be opened stay in the run, so that each has its line, its record and its place in the
+// count.
 std::optional<std::vector<wusb::InterfacePath>> AllInterfaces(const Context& context,
                                                               int& exitCode) {
-    wusb::WUsbDevTab table(context.Platform(), uwieg::kInterfaceGuid);
-    if (table.Enumerate() == 0) {
-        context.Error(uwieg::NoInterfaceMessage(table.refusal()));
+    std::vector<wusb::InterfacePath> interfaces;
+    if (!context.Platform().ListInterfaces(uwieg::kInterfaceGuid, interfaces) ||
+        interfaces.empty()) {
+        context.Error(uwieg::kNoInterfaceText);
         exitCode = kExitNoInterface;
         return std::nullopt;
-    }
-    std::vector<wusb::InterfacePath> interfaces;
-    for (int i = 0; i < table.count(); ++i) {
-        interfaces.push_back({table.entry(i).path, table.entry(i).devInst});
     }
     return interfaces;
 }
@@ -224,8 +223,8 @@ void AddProvisionCommand(CLI::App& app, CommandAction& chosen) {
         command->add_option("PROFIL", options->profile, "Plik profilu (JSON)")->type_name("PLIK"),
         FileName())
         ->required();
-    CLI::Option* all =
-        command->add_flag("--all", options->all, "Wszystkie podłączone interface'y (do 8)");
+    CLI::Option* all = command->add_flag(
+        "--all", options->all, "Wszystkie podłączone interface'y, po 8 naraz (kolejne czekają)");
     command
         ->add_flag("--watch", options->watch,
                    "Czeka na interface'y i czytniki, konfiguruje każdy nowy (do Ctrl+C)")

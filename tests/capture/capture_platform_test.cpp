@@ -2,8 +2,11 @@
 // what happens when the file cannot take it.
 #include <gtest/gtest.h>
 
+#include <map>
 #include <memory>
+#include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "pcapng_reader.h"
@@ -140,6 +143,63 @@ TEST_F(CaptureOnSim, AFileThatFailsStopsTheCaptureButNotTheTransfers) {
     EXPECT_FALSE(capture->failure().empty());
     EXPECT_EQ(files.Count(MemoryFiles::Step::kWrite), writesBefore + 4) << "no writes after";
     EXPECT_TRUE(dev.channelOpen == false);
+}
+
+TEST_F(CaptureOnSim, WorkersOnSeveralInterfacesShareOneCaptureWithoutLosingARecord) {
+    constexpr int kInterfaces = 4;
+    constexpr int kRounds = 40;
+    for (int n = 0; n < kInterfaces; ++n) {
+        sim::SimDeviceInfo info;
+        info.usb.serialNumber = "0000000" + std::to_string(n);
+        simPlatform.Plug(std::make_shared<sim::SimInterface>(), info);
+    }
+    capture = std::make_unique<wusb::capture::WireCapture>(simPlatform, files, clock, kPath,
+                                                           "trelvo-test");
+    std::vector<wusb::InterfacePath> listed;
+    ASSERT_TRUE(capture->platform().ListInterfaces(sim::kUsbWiegandClass, listed));
+    ASSERT_EQ(listed.size(), static_cast<std::size_t>(kInterfaces));
+    simPlatform.ResetCounts();
+    // Each worker opens its own interface again and again (the capture learns and forgets its
+    // handles) while the others transfer, as provisioning and the watch do.
+    std::vector<std::thread> workers;
+    for (std::size_t n = 0; n < listed.size(); ++n) {
+        workers.emplace_back([this, &listed, n] {
+            wusb::WUsbDevTab own(capture->platform(), sim::kUsbWiegandClass);
+            uwieg::UWiegDev worker(clock);
+            for (int round = 0; round < kRounds; ++round) {
+                if (round % 8 == 0) {
+                    own.Open(listed[n]);
+                    worker.Link(own, 0);
+                }
+                worker.OpenChannel(1);
+                worker.CloseChannel();
+            }
+        });
+    }
+    for (std::thread& worker : workers) {
+        worker.join();
+    }
+    EXPECT_EQ(capture->failure(), "");
+    const sim::TransferCounts counts = simPlatform.counts();
+    const std::vector<ReadPacket> p = Written();
+    ASSERT_EQ(p.size(), 2 * (counts.reads + counts.writes)) << "a submission and a completion each";
+    std::map<std::uint64_t, std::string> events;  // per URB id: "SC" when whole
+    for (const ReadPacket& packet : p) {
+        events[packet.urbId] += packet.event;
+    }
+    EXPECT_EQ(events.size(), p.size() / 2) << "every URB id used once";
+    for (const auto& entry : events) {
+        EXPECT_EQ(entry.second, "SC") << "URB " << entry.first;
+    }
+    std::multiset<std::string> names;
+    for (const ReadBlock& block : ReadBlocks(files.Content(kPath))) {
+        if (block.type == 1) {
+            names.insert(OptionText(block.body, 8, 2));
+        }
+    }
+    EXPECT_EQ(names, (std::multiset<std::string>{"usb-wiegand-00000000", "usb-wiegand-00000001",
+                                                 "usb-wiegand-00000002", "usb-wiegand-00000003"}))
+        << "one capture interface per serial number";
 }
 
 TEST(CaptureFile, ANewFileStartsWithASectionNamingProgramAndVersion) {

@@ -16,6 +16,7 @@
 #include "sim/platform.h"
 #include "tests/support/memory_files.h"
 #include "wusb/clock.h"
+#include "wusb/forwarding_platform.h"
 
 namespace cli_test {
 
@@ -57,6 +58,14 @@ struct RunResult {
     int code = -1;
     std::string out;
     std::string err;
+};
+
+// A reader that acknowledges a configuration write but keeps the frame byte with bit 4 flipped.
+class AlteringPlatform final : public wusb::ForwardingPlatform {
+  public:
+    using ForwardingPlatform::ForwardingPlatform;
+    bool WritePipe(wusb::Handle usb, std::uint8_t pipeId, const std::uint8_t* buffer,
+                   std::uint32_t length, std::uint32_t& transferred) override;
 };
 
 class CliBench : public ::testing::Test {

@@ -3,40 +3,13 @@
 #include <nlohmann/json.hpp>
 
 #include "cli_fixture.h"
-#include "sim/wire.h"
-#include "tests/wusb/forwarding_platform.h"
 #include "uwieg/profile.h"
-#include "wusb/crc.h"
-#include "wusb/le_bytes.h"
 
 namespace cli_test {
 namespace {
 
 using nlohmann::json;
 using Step = trelvo_test::MemoryFiles::Step;
-
-// A reader that acknowledges a configuration write but keeps the frame byte with bit 4 flipped.
-class AlteringPlatform final : public wusb::testing::ForwardingPlatform {
-  public:
-    using ForwardingPlatform::ForwardingPlatform;
-    bool WritePipe(wusb::Handle usb, std::uint8_t pipeId, const std::uint8_t* buffer,
-                   std::uint32_t length, std::uint32_t& transferred) override {
-        std::optional<sim::HostFrame> frame = sim::ParseHostFrame(buffer, length);
-        if (!frame || frame->command != 'T' || frame->payload.size() != 13 ||
-            frame->payload[0] != 'C') {
-            return ForwardingPlatform::WritePipe(usb, pipeId, buffer, length, transferred);
-        }
-        std::uint8_t* record = &frame->payload[1];
-        record[4] ^= 0x10;
-        wusb::WriteLe32(record + 8, wusb::Crc32(record, 8, 0xFFFFFFFF));
-        const std::vector<std::uint8_t> altered = sim::MakeFrame('T', frame->payload);
-        std::uint32_t moved = 0;
-        const bool ok = ForwardingPlatform::WritePipe(
-            usb, pipeId, altered.data(), static_cast<std::uint32_t>(altered.size()), moved);
-        transferred = ok ? length : 0;
-        return ok;
-    }
-};
 
 class ProfileCommands : public CliBench {
   protected:

@@ -1,5 +1,6 @@
 // provision: many readers at once, the audit log, JSON objects, exit codes and the watch, in
 // process on simulated interfaces.
+#include <algorithm>
 #include <chrono>
 #include <nlohmann/json.hpp>
 #include <sstream>
@@ -54,6 +55,29 @@ TEST_F(Provision, AllInterfacesAtOnceWithTheirAuditRecords) {
     EXPECT_TRUE(simReader->received().empty());
 }
 
+TEST_F(Provision, EveryListedInterfaceIsCountedRefusedHeldOrBeyondEight) {
+    for (int i = 0; i < 9; ++i) {
+        PlugUsb("000000B" + std::to_string(i));
+    }
+    for (const bool denied : {true, false}) {
+        sim::SimDeviceInfo info;
+        info.denyAccess = denied;
+        info.heldElsewhere = !denied;
+        usb.Plug(std::make_shared<sim::SimInterface>(), info);
+    }
+    const RunResult r = Run({"provision", "site.json", "--all", "--log", "audit.csv"});
+    EXPECT_EQ(r.code, 3) << r.err;
+    const auto lines = Lines(r.out);
+    ASSERT_EQ(lines.size(), 12u) << r.out;
+    EXPECT_EQ(lines.back(), "Skonfigurowano 9 z 11 czytników; błędów: 2.");
+    EXPECT_NE(r.out.find("sim:10  czytnik nieznany  BŁĄD"), std::string::npos) << r.out;
+    const auto log = Lines(files.Content("audit.csv"));
+    ASSERT_EQ(log.size(), 12u);
+    EXPECT_EQ(std::count_if(log.begin(), log.end(),
+                            [](const std::string& l) { return l.find(",ok,") != l.npos; }),
+              9);
+}
+
 TEST_F(Provision, OneFailingReaderFailsTheRunButNotTheOthers) {
     auto good = PlugUsb("000000A1");
     auto bad = PlugUsb("000000A2");
@@ -80,6 +104,19 @@ TEST_F(Provision, OneFailingReaderFailsTheRunButNotTheOthers) {
     EXPECT_EQ(failed, 1);
     EXPECT_EQ(good->reader().config, kRecord);
     EXPECT_NE(files.Content("a.csv").find(",failed,"), std::string::npos);
+}
+
+TEST_F(Provision, AMismatchAloneExitsFourAndWithAReaderThatDoesNotAnswerThree) {
+    AlteringPlatform altering(usb);
+    platforms.native = &altering;
+    PlugUsb("000000A1");
+    auto silent = PlugUsb("000000A2");
+    const RunResult mismatched = Run({"provision", "site.json", "--all"});
+    EXPECT_EQ(mismatched.code, 4) << mismatched.out;
+    silent->InjectFault({sim::FaultKind::NoAnswer, 'T', 'C'});
+    const RunResult both = Run({"provision", "site.json", "--all"});
+    EXPECT_EQ(both.code, 3) << both.out;
+    EXPECT_EQ(Lines(both.out).back(), "Skonfigurowano 0 z 2 czytników; błędów: 2.");
 }
 
 TEST_F(Provision, TheChosenInterfaceOnlyByDefault) {

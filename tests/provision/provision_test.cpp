@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
 #include <set>
 
 #include "tests/provision/provision_rig.h"
@@ -26,9 +27,8 @@ class ProvisionTest : public ::testing::Test, public ProvisionRig {
             reported.push_back(r);
             // Reported only once its record is on disk.
             if (auditPath) {
-                EXPECT_NE(files.AfterCrash(*auditPath)
-                              ->find("," + uwieg::SerialNumberText(r.serial) + ","),
-                          std::string::npos);
+                const std::string named = r.linked ? uwieg::SerialNumberText(r.serial) : r.path;
+                EXPECT_NE(files.AfterCrash(*auditPath)->find("," + named + ","), std::string::npos);
             }
         });
         return uwieg::ProvisionAll(platform, clock, Listed(), job, output);
@@ -104,28 +104,52 @@ TEST_F(ProvisionTest, AnInterfaceThatCannotBeOpenedFailsWithoutTouchingOthers) {
     EXPECT_FALSE(r.error.empty());
 }
 
-TEST_F(ProvisionTest, EightAtOnceEachVerifiedAndLoggedBeforeItIsReported) {
-    PlugReaders(9);  // one more than the table holds
+TEST_F(ProvisionTest, EveryListedInterfaceIsVerifiedOrFailsWithItsReasonAndIsLogged) {
+    // Nine that answer (one more than run at once), one this user may not open and one that
+    // another program holds.
+    PlugReaders(4);
+    sim::SimDeviceInfo denied;
+    denied.denyAccess = true;
+    sim::SimDeviceInfo held;
+    held.heldElsewhere = true;
+    platform.Plug(std::make_shared<sim::SimInterface>(), denied);
+    platform.Plug(std::make_shared<sim::SimInterface>(), held);
+    PlugReaders(5);
+    const std::map<int, std::string> refused{
+        {4, std::string("Nie można otworzyć interface'u USB-Wiegand. ") + uwieg::kPermissionHint},
+        {5, std::string("Nie można otworzyć interface'u USB-Wiegand. ") + uwieg::kInUseHint}};
     uwieg::AuditLog log(files, "log.csv");
     auditPath = "log.csv";
     const auto results = All(&log);
-    ASSERT_EQ(results.size(), 8u);
-    EXPECT_EQ(reported.size(), 8u);
-    for (int n = 0; n < 8; ++n) {
-        EXPECT_TRUE(results[static_cast<std::size_t>(n)].ok) << n;
-        EXPECT_EQ(results[static_cast<std::size_t>(n)].path, "sim:" + std::to_string(n));
-        EXPECT_EQ(device(n).reader().config, kProfileRecord);
+    ASSERT_EQ(results.size(), 11u);
+    EXPECT_EQ(reported.size(), 11u);
+    for (int n = 0; n < 11; ++n) {
+        const ProvisionResult& r = results[static_cast<std::size_t>(n)];
+        EXPECT_EQ(r.path, "sim:" + std::to_string(n));
+        const auto reason = refused.find(n);
+        if (reason != refused.end()) {
+            EXPECT_FALSE(r.ok) << n;
+            EXPECT_EQ(r.error, reason->second) << n;
+            continue;
+        }
+        EXPECT_TRUE(r.ok) << n << ": " << r.error;
+        EXPECT_EQ(device(n).reader().config, kProfileRecord) << n;
     }
-    EXPECT_NE(device(8).reader().config, kProfileRecord);
     const auto records = LogRecords();
-    ASSERT_EQ(records.size(), 8u);
+    ASSERT_EQ(records.size(), 11u);
     std::set<std::string> interfaces;
+    int failed = 0;
     for (const std::string& line : records) {
+        if (line.find(",failed,") != std::string::npos) {
+            ++failed;
+            continue;
+        }
         EXPECT_NE(line.find(",51,"), std::string::npos) << line;
         EXPECT_NE(line.find(",site.json," + job.profileSha256 + ",ok,"), std::string::npos) << line;
         interfaces.insert(line.substr(21, line.find(',', 21) - 21));
     }
-    EXPECT_EQ(interfaces.size(), 8u);
+    EXPECT_EQ(failed, 2);
+    EXPECT_EQ(interfaces.size(), 9u);
 }
 
 TEST_F(ProvisionTest, OneFailingOrVanishingInterfaceDisturbsNoOther) {

@@ -204,16 +204,24 @@ TEST_F(SimPlatformTest, UnplugFaultTakesTheDeviceAwayWhenTheCommandArrives) {
     EXPECT_EQ(table.Enumerate(), 0);
 }
 
-TEST_F(SimPlatformTest, DeniedAccessIsReportedByTheLastOpen) {
+TEST_F(SimPlatformTest, DeniedAccessAndABusyInterfaceAreReportedPerPath) {
     SimDeviceInfo denied;
     denied.denyAccess = true;
+    SimDeviceInfo held;
+    held.heldElsewhere = true;
     PlugNew(denied);
+    PlugNew(held);
     PlugNew();
     wusb::WUsbDevTab table(platform, kUsbWiegandClass);
     EXPECT_EQ(table.Enumerate(), 1);
     EXPECT_EQ(table.refusal(), wusb::OpenRefusal::Permission);
-    EXPECT_NE(platform.OpenFile("sim:1"), wusb::kNoHandle);
-    EXPECT_EQ(platform.LastOpenRefusal(), wusb::OpenRefusal::None);
+    // A later opening of another interface leaves each reason with its own interface.
+    EXPECT_NE(platform.OpenFile("sim:2"), wusb::kNoHandle);
+    EXPECT_EQ(platform.LastOpenRefusal("sim:2"), wusb::OpenRefusal::None);
+    EXPECT_EQ(platform.LastOpenRefusal("sim:0"), wusb::OpenRefusal::Permission);
+    EXPECT_EQ(platform.LastOpenRefusal("sim:1"), wusb::OpenRefusal::InUse);
+    EXPECT_EQ(table.Open({"sim:1", 0}), 0);
+    EXPECT_EQ(table.refusal(), wusb::OpenRefusal::InUse);
 }
 
 }  // namespace

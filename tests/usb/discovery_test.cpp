@@ -192,7 +192,7 @@ TEST_F(DiscoveryOnEmulatedUsb, DevicesNamedByIdAreListedWithoutBeingAsked) {
     LinkAndExchange(table, device, firmware, 0);
 }
 
-TEST_F(DiscoveryOnEmulatedUsb, AnUnopenableDeviceOfTheInterfacesShapeGivesThePermissionHint) {
+TEST_F(DiscoveryOnEmulatedUsb, AnInterfaceThatCannotBeOpenedOrClaimedGivesItsHint) {
     ScriptedFirmware firmware, storageFirmware;
     DeviceSpec locked;
     locked.deniesOpen = true;
@@ -218,6 +218,17 @@ TEST_F(DiscoveryOnEmulatedUsb, AnUnopenableDeviceOfTheInterfacesShapeGivesThePer
         EXPECT_EQ(other.Enumerate(), 0);
     }
     EXPECT_EQ(other.refusal(), wusb::OpenRefusal::None);
+    RestartOnEmptyBus();
+
+    // Claimed by another program: the same hint Windows gives, kept with that interface.
+    ScriptedFirmware heldFirmware;
+    DeviceSpec held;
+    held.claimedElsewhere = true;
+    AddDevice("1", held, heldFirmware);
+    wusb::WUsbDevTab busy(platform(), uwieg::kInterfaceGuid);
+    EXPECT_EQ(busy.Enumerate(), 0);
+    EXPECT_EQ(busy.refusal(), wusb::OpenRefusal::InUse);
+    EXPECT_EQ(platform().LastOpenRefusal("usb:1-1"), wusb::OpenRefusal::InUse);
 }
 
 TEST_F(DiscoveryOnEmulatedUsb, AWriteToADeviceThatStoppedTakingDataGivesUpAfterFiveSeconds) {

@@ -328,6 +328,9 @@ struct EmulatedDevice::Connection {
             umockdev_ioctl_client_complete(client, kUsbSpeedHigh, 0);
         } else if (request == USBDEVFS_GETDRIVER) {
             umockdev_ioctl_client_complete(client, -1, ENODATA);  // no kernel driver here
+        } else if ((request == USBDEVFS_CLAIMINTERFACE || request == USBDEVFS_DISCONNECT_CLAIM) &&
+                   device->spec_.claimedElsewhere) {
+            umockdev_ioctl_client_complete(client, -1, EBUSY);
         } else if (request == USBDEVFS_CLAIMINTERFACE || request == USBDEVFS_SETINTERFACE ||
                    request == USBDEVFS_SETCONFIGURATION || request == USBDEVFS_RESET ||
                    request == USBDEVFS_DISCONNECT_CLAIM) {

@@ -27,6 +27,8 @@ struct DeviceSpec {
     bool ignoresVendorRequests = false;
     // The device node refuses to be opened: the user has no permission for it.
     bool deniesOpen = false;
+    // Claiming the interface answers busy: another program holds it.
+    bool claimedElsewhere = false;
     // Control requests are answered (or stalled) this late: a slow device.
     int answerDelayMs = 0;
     // Vendor-specific interfaces without pipes after the USB-Wiegand one.

@@ -51,7 +51,7 @@ class FakeUsb final : public wusb::Platform {
                   std::uint32_t& transferred) override;
     bool WritePipe(wusb::Handle, std::uint8_t pipeId, const std::uint8_t* buffer,
                    std::uint32_t length, std::uint32_t& transferred) override;
-    wusb::OpenRefusal LastOpenRefusal() const override { return refuseOpen; }
+    wusb::OpenRefusal LastOpenRefusal(const std::string&) const override { return refuseOpen; }
 
     // Answers every interface command with status 0 and every tunnelled reader command with
     // `tunnelAnswer` (leading byte included); nothing when it is unset.

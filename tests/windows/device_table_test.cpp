@@ -143,7 +143,9 @@ TEST(WindowsSystemTest, AMissingDevicePathDoesNotOpen) {
     EXPECT_EQ(native->OpenFile("\\\\?\\usb#vid_0000&pid_0000#none#{8a1c2e44-1b2d-4c3e-9f80-"
                                "716253443526}"),
               kNoHandle);
-    EXPECT_EQ(native->LastOpenRefusal(), OpenRefusal::None);
+    EXPECT_EQ(native->LastOpenRefusal("\\\\?\\usb#vid_0000&pid_0000#none#{8a1c2e44-1b2d-4c3e-9f80-"
+                                      "716253443526}"),
+              OpenRefusal::None);
 }
 
 // Wine's WinUSB functions are stubs that abort the process, so only the file calls run here.

@@ -142,7 +142,7 @@ TEST_F(WinUsbPlatformTest, OpensThePathForOverlappedReadWriteSharedAccess) {
     EXPECT_EQ(fake.creation, 3u);
     EXPECT_EQ(fake.flagsAndAttributes, 0x40000080u);
     EXPECT_FALSE(fake.templatePassed);
-    EXPECT_EQ(platform.LastOpenRefusal(), OpenRefusal::None);
+    EXPECT_EQ(platform.LastOpenRefusal("\\\\?\\dev"), OpenRefusal::None);
 }
 
 TEST_F(WinUsbPlatformTest, AFailedOpenIsNoHandleAndTellsWhetherAnotherProgramHoldsIt) {
@@ -151,15 +151,17 @@ TEST_F(WinUsbPlatformTest, AFailedOpenIsNoHandleAndTellsWhetherAnotherProgramHol
         FakeWinUsbDevice{.path = "shared", .openFails = true, .openError = ERROR_SHARING_VIOLATION},
         FakeWinUsbDevice{.path = "free"}};
     EXPECT_EQ(platform.OpenFile("busy"), kNoHandle);
-    EXPECT_EQ(platform.LastOpenRefusal(), OpenRefusal::InUse);
+    EXPECT_EQ(platform.LastOpenRefusal("busy"), OpenRefusal::InUse);
     EXPECT_EQ(platform.OpenFile("shared"), kNoHandle);
-    EXPECT_EQ(platform.LastOpenRefusal(), OpenRefusal::InUse);
+    EXPECT_EQ(platform.LastOpenRefusal("shared"), OpenRefusal::InUse);
 
+    // Each path keeps its own reason: opening another one does not overwrite it.
     EXPECT_NE(platform.OpenFile("free"), kNoHandle);
-    EXPECT_EQ(platform.LastOpenRefusal(), OpenRefusal::None);
+    EXPECT_EQ(platform.LastOpenRefusal("free"), OpenRefusal::None);
+    EXPECT_EQ(platform.LastOpenRefusal("busy"), OpenRefusal::InUse);
 
     EXPECT_EQ(platform.OpenFile("gone"), kNoHandle);
-    EXPECT_EQ(platform.LastOpenRefusal(), OpenRefusal::None);
+    EXPECT_EQ(platform.LastOpenRefusal("gone"), OpenRefusal::None);
 }
 
 TEST_F(WinUsbPlatformTest, HandlesPassThroughUnchanged) {

@@ -49,15 +49,20 @@ bool ScriptPlatform::ListInterfaces(const Guid& interfaceClass, std::vector<Inte
     return true;
 }
 
+OpenRefusal ScriptPlatform::LastOpenRefusal(const std::string& path) const {
+    const auto found = refusals_.find(path);
+    return found == refusals_.end() ? OpenRefusal::None : found->second;
+}
+
 Handle ScriptPlatform::OpenFile(const std::string& path) {
-    lastRefusal_ = OpenRefusal::None;
+    refusals_.erase(path);
     for (std::size_t i = 0; i < devices_.size(); ++i) {
         ScriptDevice& d = devices_[i];
         if (d.path != path || d.unplugged) {
             continue;
         }
         if (d.openRefused != OpenRefusal::None) {
-            lastRefusal_ = d.openRefused;
+            refusals_[path] = d.openRefused;
             return kNoHandle;
         }
         if (d.openFails) {

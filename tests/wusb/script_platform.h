@@ -110,7 +110,7 @@ class ScriptPlatform final : public Platform {
     bool WritePipe(Handle usb, std::uint8_t pipeId, const std::uint8_t* buffer,
                    std::uint32_t length, std::uint32_t& transferred) override;
     bool ClearHalt(Handle usb, std::uint8_t pipeId) override;
-    OpenRefusal LastOpenRefusal() const override { return lastRefusal_; }
+    OpenRefusal LastOpenRefusal(const std::string& path) const override;
 
     std::optional<Guid> listedClass;  // the class last asked for
 
@@ -124,7 +124,7 @@ class ScriptPlatform final : public Platform {
     Handle nextFile_ = 100;
     Handle nextUsb_ = 1000;
     int staleUses_ = 0;
-    OpenRefusal lastRefusal_ = OpenRefusal::None;
+    std::map<std::string, OpenRefusal> refusals_;  // per path, as the last OpenFile left it
 };
 
 }  // namespace wusb::testing

@@ -75,6 +75,7 @@ bool CapturePlatform::GetDescriptor(Handle usb, std::uint8_t type, std::uint8_t 
         return ok;
     }
     const std::size_t received = std::min(transferred, length);
+    const std::lock_guard lock(mutex_);
     if (type == kDeviceDescriptor && received > kSerialIndexOffset) {
         opened_[usb].serialIndex = buffer[kSerialIndexOffset];
     } else if (type == kStringDescriptor && index != 0) {
@@ -87,16 +88,24 @@ bool CapturePlatform::GetDescriptor(Handle usb, std::uint8_t type, std::uint8_t 
 }
 
 void CapturePlatform::FreeUsb(Handle usb) {
-    opened_.erase(usb);
+    {
+        const std::lock_guard lock(mutex_);
+        opened_.erase(usb);
+    }
     inner().FreeUsb(usb);
 }
 
 bool CapturePlatform::ReadPipe(Handle usb, std::uint8_t pipeId, std::uint8_t* buffer,
                                std::uint32_t length, std::uint32_t& transferred) {
-    const std::uint64_t id = ++nextId_;
-    Record(usb, UrbEvent::Submit, pipeId, id, kUrbInProgress, length, {});
+    std::uint64_t id = 0;
+    {
+        const std::lock_guard lock(mutex_);
+        id = ++nextId_;
+        Record(usb, UrbEvent::Submit, pipeId, id, kUrbInProgress, length, {});
+    }
     const bool ok = inner().ReadPipe(usb, pipeId, buffer, length, transferred);
     const std::uint32_t received = std::min(transferred, length);
+    const std::lock_guard lock(mutex_);
     Record(usb, UrbEvent::Complete, pipeId, id, ok ? 0 : kUrbTimedOut, received,
            {buffer, received});
     return ok;
@@ -104,12 +113,22 @@ bool CapturePlatform::ReadPipe(Handle usb, std::uint8_t pipeId, std::uint8_t* bu
 
 bool CapturePlatform::WritePipe(Handle usb, std::uint8_t pipeId, const std::uint8_t* buffer,
                                 std::uint32_t length, std::uint32_t& transferred) {
-    const std::uint64_t id = ++nextId_;
-    Record(usb, UrbEvent::Submit, pipeId, id, kUrbInProgress, length, {buffer, length});
+    std::uint64_t id = 0;
+    {
+        const std::lock_guard lock(mutex_);
+        id = ++nextId_;
+        Record(usb, UrbEvent::Submit, pipeId, id, kUrbInProgress, length, {buffer, length});
+    }
     const bool ok = inner().WritePipe(usb, pipeId, buffer, length, transferred);
+    const std::lock_guard lock(mutex_);
     Record(usb, UrbEvent::Complete, pipeId, id, ok ? 0 : kUrbIoError, std::min(transferred, length),
            {});
     return ok;
+}
+
+std::string CapturePlatform::failure() const {
+    const std::lock_guard lock(mutex_);
+    return failure_;
 }
 
 void CapturePlatform::Record(Handle usb, UrbEvent event, std::uint8_t endpoint, std::uint64_t id,

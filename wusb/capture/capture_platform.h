@@ -1,11 +1,14 @@
 // The wire capture: a platform decorator that records every bulk transfer (both directions,
 // submission and completion, with the bytes that moved) into a pcapng file as it happens.
 // Each USB-Wiegand interface gets its own capture interface, named by its serial number.
-// When capture is off this decorator is not installed at all.
+// When capture is off this decorator is not installed at all. Shared by every thread that uses
+// the platform: one lock guards its tables, its id counter and the file, and is never held across
+// a wrapped call, so a read waiting out its time-out holds up no other interface.
 #pragma once
 
 #include <cstdint>
 #include <map>
+#include <mutex>
 #include <span>
 #include <string>
 
@@ -40,7 +43,7 @@ class CapturePlatform final : public ForwardingPlatform {
 
     // Empty while every packet has reached the file; otherwise why recording stopped (the
     // transfers themselves go on unaffected).
-    const std::string& failure() const { return failure_; }
+    std::string failure() const;
 
   private:
     struct Opened {
@@ -48,6 +51,7 @@ class CapturePlatform final : public ForwardingPlatform {
         std::string serial;
     };
 
+    // These three with mutex_ held.
     void Record(Handle usb, UrbEvent event, std::uint8_t endpoint, std::uint64_t id,
                 std::int32_t status, std::uint32_t length, std::span<const std::uint8_t> data);
     std::uint32_t InterfaceFor(const std::string& serial);
@@ -55,6 +59,7 @@ class CapturePlatform final : public ForwardingPlatform {
 
     AppendFile& file_;
     Clock& clock_;
+    mutable std::mutex mutex_;
     std::map<Handle, Opened> opened_;
     std::map<std::string, std::uint32_t> interfaces_;  // serial number -> interface id
     std::uint64_t nextId_ = 0;

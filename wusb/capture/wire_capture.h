@@ -28,7 +28,7 @@ class WireCapture {
         : file_(OpenCaptureFile(files, path, program)), platform_(inner, *file_, clock) {}
 
     Platform& platform() { return platform_; }
-    const std::string& failure() const { return platform_.failure(); }
+    std::string failure() const { return platform_.failure(); }
 
   private:
     std::unique_ptr<AppendFile> file_;

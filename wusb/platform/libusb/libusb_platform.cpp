@@ -125,10 +125,10 @@ std::optional<std::uint8_t> LibusbPlatform::InterfaceOf(libusb_device* device,
 }
 
 Handle LibusbPlatform::OpenFile(const std::string& path) {
-    lastRefusal_ = OpenRefusal::None;
     std::uint8_t interfaceNumber = 0;
     {
         const std::lock_guard lock(mutex_);
+        refusals_.erase(path);
         const auto listed = listedInterfaces_.find(path);
         if (listed == listedInterfaces_.end())
             return kNoHandle;
@@ -141,17 +141,23 @@ Handle LibusbPlatform::OpenFile(const std::string& path) {
             continue;
         libusb_device_handle* handle = nullptr;
         const int opened = libusb_open(device, &handle);
+        const std::lock_guard lock(mutex_);
         if (opened != 0) {
             if (opened == LIBUSB_ERROR_ACCESS)
-                lastRefusal_ = OpenRefusal::Permission;
+                refusals_[path] = OpenRefusal::Permission;
             return kNoHandle;
         }
-        const std::lock_guard lock(mutex_);
         const Handle id = nextHandle_++;
-        files_[id] = OpenDevice{handle, interfaceNumber};
+        files_[id] = OpenDevice{handle, interfaceNumber, path};
         return id;
     }
     return kNoHandle;
+}
+
+OpenRefusal LibusbPlatform::LastOpenRefusal(const std::string& path) const {
+    const std::lock_guard lock(mutex_);
+    const auto found = refusals_.find(path);
+    return found == refusals_.end() ? OpenRefusal::None : found->second;
 }
 
 void LibusbPlatform::CloseFile(Handle file) {
@@ -176,8 +182,13 @@ Handle LibusbPlatform::InitializeUsb(Handle file) {
     }
     // Not supported everywhere; where a kernel driver holds the interface, the claim fails.
     libusb_set_auto_detach_kernel_driver(device->handle, 1);
-    if (libusb_claim_interface(device->handle, device->interfaceNumber) != 0)
+    const int claimed = libusb_claim_interface(device->handle, device->interfaceNumber);
+    if (claimed != 0) {
+        // Another program holds the interface: the user can close it, as on Windows.
+        if (claimed == LIBUSB_ERROR_BUSY)
+            refusals_[device->path] = OpenRefusal::InUse;
         return kNoHandle;
+    }
     const Handle id = nextHandle_++;
     sessions_[id] = UsbSession{file, {}};
     return id;

@@ -5,7 +5,6 @@
 // threads at once).
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 #include <map>
 #include <mutex>
@@ -52,8 +51,9 @@ class LibusbPlatform final : public Platform {
     bool WritePipe(Handle usb, std::uint8_t pipeId, const std::uint8_t* buffer,
                    std::uint32_t length, std::uint32_t& transferred) override;
     bool ClearHalt(Handle usb, std::uint8_t pipeId) override;
-    // Of the last OpenFile on any thread.
-    OpenRefusal LastOpenRefusal() const override { return lastRefusal_; }
+    // Permission when the device node could not be opened, InUse when claiming the interface
+    // answered busy (another program, or a kernel driver that would not let go, holds it).
+    OpenRefusal LastOpenRefusal(const std::string& path) const override;
 
     // False when libusb could not be started; every operation then fails.
     bool started() const { return context_ != nullptr; }
@@ -64,6 +64,7 @@ class LibusbPlatform final : public Platform {
     struct OpenDevice {
         libusb_device_handle* handle = nullptr;
         std::uint8_t interfaceNumber = 0;
+        std::string path;
     };
     struct UsbSession {
         Handle file = kNoHandle;
@@ -100,9 +101,10 @@ class LibusbPlatform final : public Platform {
     Guid probedClass_;
     ProbeResults probed_;
     Handle nextHandle_ = 1;
-    std::atomic<OpenRefusal> lastRefusal_ = OpenRefusal::None;
-    // mutex_ guards files_, sessions_, listedInterfaces_ and nextHandle_; listing_ lets one
-    // listing (and its probes) run at a time.
+    // Why the last opening of a path failed, where the user can act on it; absent: no reason.
+    std::map<std::string, OpenRefusal> refusals_;
+    // mutex_ guards files_, sessions_, listedInterfaces_, nextHandle_ and refusals_; listing_
+    // lets one listing (and its probes) run at a time.
     mutable std::mutex mutex_;
     std::mutex listing_;
 };

@@ -105,15 +105,20 @@ Handle WinUsbPlatform::OpenFile(const std::string& path) {
     HANDLE file = api_.createFile(path.c_str(), GENERIC_READ | GENERIC_WRITE,
                                   FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                   FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OVERLAPPED, nullptr);
-    lastRefusal_ = OpenRefusal::None;
-    if (file == INVALID_HANDLE_VALUE) {
-        // WinUSB lets one program at a time open an interface; the next one is refused so.
-        const DWORD error = api_.getLastError();
-        if (error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION) {
-            lastRefusal_ = OpenRefusal::InUse;
-        }
+    const DWORD error = file == INVALID_HANDLE_VALUE ? api_.getLastError() : 0;
+    const std::lock_guard lock(refusalsMutex_);
+    refusals_.erase(path);
+    // WinUSB lets one program at a time open an interface; the next one is refused so.
+    if (error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION) {
+        refusals_[path] = OpenRefusal::InUse;
     }
     return FromNative(file);
+}
+
+OpenRefusal WinUsbPlatform::LastOpenRefusal(const std::string& path) const {
+    const std::lock_guard lock(refusalsMutex_);
+    const auto found = refusals_.find(path);
+    return found == refusals_.end() ? OpenRefusal::None : found->second;
 }
 
 void WinUsbPlatform::CloseFile(Handle file) {

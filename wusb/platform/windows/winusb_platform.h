@@ -1,9 +1,10 @@
 // The platform seam on Windows: device-interface lists from SetupAPI, transfers through WinUSB.
 #pragma once
 
-#include <atomic>
+#include <map>
 #include <mutex>
 #include <set>
+#include <string>
 #include <utility>
 
 #include "wusb/platform.h"
@@ -33,7 +34,7 @@ class WinUsbPlatform final : public Platform {
     bool WritePipe(Handle usb, std::uint8_t pipeId, const std::uint8_t* buffer,
                    std::uint32_t length, std::uint32_t& transferred) override;
     bool ClearHalt(Handle usb, std::uint8_t pipeId) override;
-    OpenRefusal LastOpenRefusal() const override { return lastRefusal_; }
+    OpenRefusal LastOpenRefusal(const std::string& path) const override;
 
   private:
     // The device path of the interface at one index of the set, with its device instance;
@@ -41,8 +42,9 @@ class WinUsbPlatform final : public Platform {
     InterfacePath DetailOf(HDEVINFO set, SP_DEVICE_INTERFACE_DATA& interfaceData);
 
     WinApi api_;
-    // Atomic and locked: provisioning workers open and write to their interfaces concurrently.
-    std::atomic<OpenRefusal> lastRefusal_ = OpenRefusal::None;
+    // Per path, locked: provisioning workers open and write to their interfaces concurrently.
+    std::map<std::string, OpenRefusal> refusals_;
+    mutable std::mutex refusalsMutex_;
     // The pipes, per USB handle, whose time-out has been set; WinUSB's own default is to wait
     // for ever.
     std::set<std::pair<Handle, std::uint8_t>> timedPipes_;
