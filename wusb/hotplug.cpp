@@ -53,8 +53,21 @@ std::vector<HotplugEvent> ListingHotplug::Relist() {
     }
     std::erase_if(found, [](const InterfacePath& entry) { return entry.path.empty(); });
     std::vector<HotplugEvent> events = ListingChanges(listed_, found);
+    for (const std::string& path : retried_) {
+        const auto still = [&path](const InterfacePath& entry) { return entry.path == path; };
+        const bool reported = std::any_of(events.begin(), events.end(),
+                                          [&path](const auto& e) { return e.path == path; });
+        if (!reported && std::any_of(found.begin(), found.end(), still)) {
+            events.push_back({HotplugEvent::Kind::Arrived, path});
+        }
+    }
+    retried_.clear();
     listed_ = std::move(found);
     return events;
+}
+
+void ListingHotplug::Retry(const std::string& path) {
+    retried_.push_back(path);
 }
 
 std::vector<HotplugEvent> ListingHotplug::Wait(std::uint32_t milliseconds) {

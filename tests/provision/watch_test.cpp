@@ -15,6 +15,7 @@
 #include "sim/hotplug.h"
 #include "tests/provision/provision_rig.h"
 #include "uwieg/provision_watch.h"
+#include "wusb/forwarding_platform.h"
 
 namespace provision_test {
 namespace {
@@ -42,16 +43,34 @@ long ResidentKilobytes() {
 #endif
 }
 
+// Refuses to open any interface while `refusals` lasts, as a device node whose permission
+// comes a moment after the device.
+class LateAccess final : public wusb::ForwardingPlatform {
+  public:
+    using ForwardingPlatform::ForwardingPlatform;
+    wusb::Handle OpenFile(const std::string& path) override {
+        ++opens;
+        if (refusals > 0) {
+            --refusals;
+            return wusb::kNoHandle;
+        }
+        return ForwardingPlatform::OpenFile(path);
+    }
+    std::atomic<int> refusals = 0;
+    std::atomic<int> opens = 0;
+};
+
 class WatchTest : public ::testing::Test, public ProvisionRig {
   protected:
-    void StartWatch(uwieg::AuditLog* log = nullptr) {
+    void StartWatch(uwieg::AuditLog* log = nullptr, wusb::Platform* watched = nullptr) {
         output_ =
             std::make_unique<uwieg::ProvisionOutput>(job, log, [this](const ProvisionResult& r) {
                 const std::lock_guard lock(mutex_);
                 reported_.push_back(r);
                 changed_.notify_all();
             });
-        watch_ = std::make_unique<uwieg::ProvisionWatch>(platform, clock, hotplug_, job, *output_);
+        watch_ = std::make_unique<uwieg::ProvisionWatch>(watched ? *watched : platform, clock,
+                                                         hotplug_, job, *output_);
         thread_ = std::thread([this] { watch_->Run([this] { return stop_.load(); }); });
     }
     void TearDown() override {
@@ -72,6 +91,13 @@ class WatchTest : public ::testing::Test, public ProvisionRig {
     void LetTimePass(std::int64_t ms) {
         const wusb::TimeStamp from = clock.Now();
         while (wusb::ElapsedMs(from, clock.Now()) < ms) {
+            std::this_thread::yield();
+        }
+    }
+    // Lets `ms` of the watch's own time pass (its listings and retries).
+    void LetWatchTimePass(std::int64_t ms) {
+        const wusb::TimeStamp from = watchClock_.Now();
+        while (wusb::ElapsedMs(from, watchClock_.Now()) < ms) {
             std::this_thread::yield();
         }
     }
@@ -135,6 +161,28 @@ TEST_F(WatchTest, ProvisionsPresentAndLaterPluggedInterfacesAndSwappedReaders) {
     reports = WaitForReports(5);
     ASSERT_EQ(reports.size(), 5u);
     EXPECT_EQ(reports[4].path, "sim:0");
+}
+
+TEST_F(WatchTest, AnInterfaceThatCannotBeOpenedYetIsTriedAgainAndReportedOnce) {
+    PlugReaders(1);
+    LateAccess late(platform);
+    late.refusals = uwieg::kLinkAttempts - 1;
+    StartWatch(nullptr, &late);
+    auto reports = WaitForReports(1);
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_TRUE(reports[0].ok) << "no failure before the last attempt: " << reports[0].error;
+    EXPECT_EQ(late.opens, uwieg::kLinkAttempts);
+
+    // One that stays closed is reported once and left alone until it is plugged in again.
+    late.refusals = 1'000'000;
+    platform.Unplug(0);
+    platform.Replug(0);
+    reports = WaitForReports(2);
+    ASSERT_EQ(reports.size(), 2u);
+    EXPECT_FALSE(reports[1].ok);
+    LetWatchTimePass(10 * wusb::kSafetyListingPeriodMs);
+    EXPECT_EQ(reportedCount(), 2u);
+    EXPECT_EQ(late.opens, 2 * uwieg::kLinkAttempts);
 }
 
 TEST_F(WatchTest, AnIdleInterfaceIsAskedForItsReaderAboutOnceASecond) {
