@@ -135,7 +135,7 @@ void ProvisionWatch::Serve(Worker& worker) {
     }
     std::optional<ReaderKey> provisioned;
     while (!worker.stop) {
-        const wusb::TimeStamp pollStart = clock_.Now();
+        const wusb::Instant pollStart = clock_.Monotonic();
         const std::optional<ReaderKey> reader = CurrentReader(dev);
         if (!reader) {
             provisioned.reset();  // the next reader that answers is a new connection
@@ -145,7 +145,7 @@ void ProvisionWatch::Serve(Worker& worker) {
             output_.Finish(result);
             provisioned = reader;
         }
-        while (!worker.stop && wusb::ElapsedMs(pollStart, clock_.Now()) < kIdentityPollMs) {
+        while (!worker.stop && wusb::ElapsedMs(pollStart, clock_.Monotonic()) < kIdentityPollMs) {
             clock_.Sleep(kWorkerSliceMs);
         }
     }

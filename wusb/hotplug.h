@@ -77,7 +77,7 @@ class ListingHotplug final : public Hotplug {
     std::vector<InterfacePath> listed_;
     // Listed interfaces to report arrived again at the next listing.
     std::vector<std::string> retried_;
-    TimeStamp lastListing_;
+    Instant lastListing_;
 };
 
 }  // namespace wusb

@@ -185,6 +185,23 @@ TEST_F(WatchTest, AnInterfaceThatCannotBeOpenedYetIsTriedAgainAndReportedOnce) {
     EXPECT_EQ(late.opens, 2 * uwieg::kLinkAttempts);
 }
 
+TEST_F(WatchTest, TheWallClockSetBackAnHourStopsNeitherThePollNorTheStop) {
+    PlugReaders(1);
+    StartWatch();
+    WaitForReports(1);
+    watchClock_.StepWall(-3'600'000);
+    clock.StepWall(-3'600'000);
+    SwapReader(0, 777);
+    LetTimePass(uwieg::kIdentityPollMs + 5000);  // a poll, and the provisioning it starts
+    EXPECT_EQ(reportedCount(), 2u) << "the new reader was seen";
+
+    const wusb::Instant asked = watchClock_.Monotonic();
+    stop_ = true;
+    thread_.join();
+    EXPECT_LE(wusb::ElapsedMs(asked, watchClock_.Monotonic()), 250);
+    EXPECT_LE(watchClock_.longestSleep(), 250u);
+}
+
 TEST_F(WatchTest, AnIdleInterfaceIsAskedForItsReaderAboutOnceASecond) {
     PlugReaders(1);
     StartWatch();
