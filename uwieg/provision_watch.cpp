@@ -134,16 +134,24 @@ void ProvisionWatch::Serve(Worker& worker) {
         return;
     }
     std::optional<ReaderKey> provisioned;
+    int unanswered = 0;
     while (!worker.stop) {
         const wusb::Instant pollStart = clock_.Monotonic();
         const std::optional<ReaderKey> reader = CurrentReader(dev);
         if (!reader) {
-            provisioned.reset();  // the next reader that answers is a new connection
-        } else if (reader != provisioned) {
-            ProvisionResult result = ProvisionReader(dev, job_);
-            result.path = worker.listed.path;
-            output_.Finish(result);
-            provisioned = reader;
+            // One lost answer is noise on the line; a reader silent for several polls has been
+            // taken off, and the next reader that answers is a new connection.
+            if (++unanswered >= kPollsBeforeGone) {
+                provisioned.reset();
+            }
+        } else {
+            unanswered = 0;
+            if (reader != provisioned) {
+                ProvisionResult result = ProvisionReader(dev, job_);
+                result.path = worker.listed.path;
+                output_.Finish(result);
+                provisioned = reader;
+            }
         }
         while (!worker.stop && wusb::ElapsedMs(pollStart, clock_.Monotonic()) < kIdentityPollMs) {
             clock_.Sleep(kWorkerSliceMs);

@@ -1,7 +1,9 @@
 // Provisioning as interfaces and readers come: every interface when it is plugged in, and every
 // new reader connected behind an interface that stays plugged. An idle interface is asked for
 // its reader's identity about once a second (the quiet period kept, as for every connection);
-// a reader of another type or number is provisioned, and each reader once per connection.
+// a reader of another type or number is provisioned, and each reader once per connection. A
+// reader's connection ends when its interface is unplugged, when another identity answers, or
+// after kPollsBeforeGone polls in a row without an answer.
 // An interface that cannot be opened or linked when it arrives is tried again at the next
 // listings, and reported as failed only when the last of kLinkAttempts fails.
 #pragma once
@@ -22,6 +24,11 @@ namespace uwieg {
 
 inline constexpr std::uint32_t kIdentityPollMs = 1000;
 inline constexpr int kLinkAttempts = 3;
+// Identity polls in a row without an answer after which the reader counts as gone: one lost
+// answer (a disturbed line, a busy interface) happens now and then, two in a row seldom, three
+// (about three seconds) only when the reader is really off the line. Taking a reader off and
+// putting another on takes longer, and another reader is seen by its identity anyway.
+inline constexpr int kPollsBeforeGone = 3;
 
 class ProvisionWatch {
   public:

@@ -202,6 +202,26 @@ TEST_F(WatchTest, TheWallClockSetBackAnHourStopsNeitherThePollNorTheStop) {
     EXPECT_LE(watchClock_.longestSleep(), 250u);
 }
 
+TEST_F(WatchTest, ALostIdentifyAnswerIsNoDeparture) {
+    PlugReaders(1);
+    uwieg::AuditLog log(files, "log.csv");
+    StartWatch(&log);
+    WaitForReports(1);
+    const auto loseAnswers = [this](int count) {
+        platform.Modify(0, [count](sim::SimInterface& device) {
+            device.InjectFault({sim::FaultKind::NoAnswer, 'T', 'M', 0, count});
+        });
+    };
+    for (int lost = 1; lost < uwieg::kPollsBeforeGone; ++lost) {
+        loseAnswers(lost);
+        LetTimePass((lost + 3) * uwieg::kIdentityPollMs);
+        EXPECT_EQ(reportedCount(), 1u) << lost << " lost answers in a row";
+    }
+    stop_ = true;
+    thread_.join();
+    EXPECT_EQ(LogRecords().size(), 1u);
+}
+
 TEST_F(WatchTest, AnIdleInterfaceIsAskedForItsReaderAboutOnceASecond) {
     PlugReaders(1);
     StartWatch();
