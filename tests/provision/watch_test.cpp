@@ -202,7 +202,7 @@ TEST_F(WatchTest, TheWallClockSetBackAnHourStopsNeitherThePollNorTheStop) {
     EXPECT_LE(watchClock_.longestSleep(), 250u);
 }
 
-TEST_F(WatchTest, ALostIdentifyAnswerIsNoDeparture) {
+TEST_F(WatchTest, ALostIdentifyAnswerIsNoDepartureButAReaderTakenOffIs) {
     PlugReaders(1);
     uwieg::AuditLog log(files, "log.csv");
     StartWatch(&log);
@@ -217,9 +217,15 @@ TEST_F(WatchTest, ALostIdentifyAnswerIsNoDeparture) {
         LetTimePass((lost + 3) * uwieg::kIdentityPollMs);
         EXPECT_EQ(reportedCount(), 1u) << lost << " lost answers in a row";
     }
+    // Taken off the line (silent for that many polls) and put back: the same reader, plugged
+    // behind the same interface, is a new connection.
+    loseAnswers(uwieg::kPollsBeforeGone);
+    const auto reports = WaitForReports(2);
+    ASSERT_EQ(reports.size(), 2u);
+    EXPECT_EQ(reports[1].before.readerNumber(), 100);
     stop_ = true;
     thread_.join();
-    EXPECT_EQ(LogRecords().size(), 1u);
+    EXPECT_EQ(LogRecords().size(), 2u);
 }
 
 TEST_F(WatchTest, AnIdleInterfaceIsAskedForItsReaderAboutOnceASecond) {
