@@ -186,40 +186,28 @@ TEST_F(Provision, WatchServesPluggedInterfacesAndSwappedReadersUntilInterrupted)
 }
 
 // What a terminal shows of `text`: a carriage return goes back to the start of the line and
-// what follows overwrites it, one character (UTF-8 sequence) at a time; trailing blanks unseen.
+// what follows overwrites it, one character (UTF-8 sequence) a column; trailing blanks unseen.
 std::vector<std::string> Screen(const std::string& text) {
-    std::vector<std::vector<std::string>> lines(1);
-    std::size_t column = 0;
-    for (std::size_t i = 0; i < text.size();) {
-        std::size_t length = 1;
-        while (i + length < text.size() &&
-               (static_cast<unsigned char>(text[i + length]) & 0xC0) == 0x80) {
-            ++length;
-        }
-        const std::string character = text.substr(i, length);
-        i += length;
-        if (character == "\n") {
-            lines.emplace_back();
-            column = 0;
-        } else if (character == "\r") {
-            column = 0;
-        } else if (column < lines.back().size()) {
-            lines.back()[column++] = character;
-        } else {
-            lines.back().push_back(character);
-            ++column;
-        }
-    }
     std::vector<std::string> shown;
-    for (const auto& characters : lines) {
-        std::string line;
-        for (const std::string& c : characters) {
-            line += c;
+    std::vector<std::string> columns;
+    std::size_t column = 0;
+    for (const char c : text) {
+        if ((static_cast<unsigned char>(c) & 0xC0) == 0x80) {
+            columns[column - 1] += c;
+        } else if (c == '\r' || c == '\n') {
+            column = 0;
+            if (c == '\n') {
+                std::string line;
+                for (const std::string& character : columns) {
+                    line += character;
+                }
+                shown.push_back(line.erase(line.find_last_not_of(' ') + 1));
+                columns.clear();
+            }
+        } else {
+            columns.resize(std::max(columns.size(), column + 1));
+            columns[column++] = std::string(1, c);
         }
-        shown.push_back(line.substr(0, line.find_last_not_of(' ') + 1));
-    }
-    if (!shown.empty() && shown.back().empty()) {
-        shown.pop_back();
     }
     return shown;
 }

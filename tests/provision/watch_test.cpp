@@ -87,20 +87,15 @@ class WatchTest : public ::testing::Test, public ProvisionRig {
         return reported_;
     }
     std::size_t WaitForCount(std::size_t count) { return WaitForReports(count).size(); }
-    // Lets `ms` of fake time pass while the watch runs.
-    void LetTimePass(std::int64_t ms) {
-        const wusb::TimeStamp from = clock.Now();
-        while (wusb::ElapsedMs(from, clock.Now()) < ms) {
+    // Lets `ms` of fake time pass while the watch runs: the readers' time, or the watch's own
+    // (its listings and retries).
+    static void LetTimePass(std::int64_t ms, wusb::FakeClock& on) {
+        const wusb::Instant from = on.Monotonic();
+        while (wusb::ElapsedMs(from, on.Monotonic()) < ms) {
             std::this_thread::yield();
         }
     }
-    // Lets `ms` of the watch's own time pass (its listings and retries).
-    void LetWatchTimePass(std::int64_t ms) {
-        const wusb::TimeStamp from = watchClock_.Now();
-        while (wusb::ElapsedMs(from, watchClock_.Now()) < ms) {
-            std::this_thread::yield();
-        }
-    }
+    void LetTimePass(std::int64_t ms) { LetTimePass(ms, clock); }
     std::size_t reportedCount() {
         const std::lock_guard lock(mutex_);
         return reported_.size();
@@ -180,7 +175,7 @@ TEST_F(WatchTest, AnInterfaceThatCannotBeOpenedYetIsTriedAgainAndReportedOnce) {
     reports = WaitForReports(2);
     ASSERT_EQ(reports.size(), 2u);
     EXPECT_FALSE(reports[1].ok);
-    LetWatchTimePass(10 * wusb::kSafetyListingPeriodMs);
+    LetTimePass(10 * wusb::kSafetyListingPeriodMs, watchClock_);
     EXPECT_EQ(reportedCount(), 2u);
     EXPECT_EQ(late.opens, 2 * uwieg::kLinkAttempts);
 }
