@@ -34,7 +34,8 @@ class Hotplug {
     // nothing changed. Called from one thread at a time.
     virtual std::vector<HotplugEvent> Wait(std::uint32_t milliseconds) = 0;
     // The caller could not use the interface at `path` that was reported arrived (it could not
-    // be opened yet): if the next listing still finds it, it is reported arrived again.
+    // be opened yet): if the next listing still finds it, it is reported arrived again. From
+    // the thread that waits.
     virtual void Retry(const std::string& path) = 0;
 };
 
