@@ -213,9 +213,9 @@ void TMainWin::AnimateProgress(QProgressBar* bar) {
             bar->repaint();
         }
         stepEnd += kProgressStepMs;
-        schedule.WaitUntil(stepEnd, kProgressStepMs);
+        schedule.WaitUntil(stepEnd);
     }
-    schedule.WaitUntil(stepEnd + kProgressHoldMs, kProgressHoldMs);
+    schedule.WaitUntil(stepEnd + kProgressHoldMs);
     SetVisibleNow(*bar, false);
 }
 

@@ -11,6 +11,7 @@ class MeteredClock final : public wusb::Clock {
     explicit MeteredClock(wusb::Clock& inner) : inner_(inner) {}
 
     wusb::TimeStamp Now() override { return inner_.Now(); }
+    wusb::Instant Monotonic() override { return inner_.Monotonic(); }
     void Sleep(std::uint32_t milliseconds) override;
 
     // Wall time spent in Sleep and the time asked for, since the last ResetMeter.

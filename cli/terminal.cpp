@@ -30,6 +30,10 @@ bool SystemTerminal::StdinIsTerminal() const {
     return TRELVO_ISATTY(TRELVO_FILENO(stdin)) != 0;
 }
 
+bool SystemTerminal::StdoutIsTerminal() const {
+    return TRELVO_ISATTY(TRELVO_FILENO(stdout)) != 0;
+}
+
 bool SystemTerminal::StderrIsTerminal() const {
     return TRELVO_ISATTY(TRELVO_FILENO(stderr)) != 0;
 }

@@ -12,6 +12,7 @@ class Terminal {
   public:
     virtual ~Terminal() = default;
     virtual bool StdinIsTerminal() const = 0;
+    virtual bool StdoutIsTerminal() const = 0;
     virtual bool StderrIsTerminal() const = 0;
     // Shows `question` with " [y/N] " on standard error and reads one answer line; true only
     // for y, yes, t or tak (any case). End of input or an interrupted read count as No.
@@ -22,6 +23,7 @@ class SystemTerminal final : public Terminal {
   public:
     SystemTerminal(std::istream& in, std::ostream& err) : in_(in), err_(err) {}
     bool StdinIsTerminal() const override;
+    bool StdoutIsTerminal() const override;
     bool StderrIsTerminal() const override;
     bool AskYesNo(const std::string& question) override;
 

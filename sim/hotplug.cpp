@@ -4,7 +4,7 @@ namespace sim {
 
 SimHotplug::SimHotplug(SimPlatform& platform, wusb::Clock& clock, const wusb::Guid& interfaceClass)
     : platform_(platform),
-      listing_(platform, interfaceClass, clock, 0),
+      listing_(platform, interfaceClass, clock, wusb::kSafetyListingPeriodMs),
       listener_(platform.AddPlugListener([this](int, bool) { listing_.Signal(); })) {}
 
 SimHotplug::~SimHotplug() {

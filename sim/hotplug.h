@@ -1,5 +1,6 @@
 // Hot-plug events of the simulated interfaces: every Plug, Unplug and Replug of the platform
-// (and an unplug by an injected fault) makes the next Wait list the interfaces again.
+// (and an unplug by an injected fault) makes the next Wait list the interfaces again, and the
+// slow safety listing runs as on real USB.
 #pragma once
 
 #include "sim/platform.h"
@@ -18,6 +19,7 @@ class SimHotplug final : public wusb::Hotplug {
     std::vector<wusb::HotplugEvent> Wait(std::uint32_t milliseconds) override {
         return listing_.Wait(milliseconds);
     }
+    void Retry(const std::string& path) override { listing_.Retry(path); }
 
   private:
     SimPlatform& platform_;

@@ -30,18 +30,17 @@ constexpr std::uint32_t kRecordSize = std::tuple_size_v<ReaderConfig>;
 
 UWiegDev::UWiegDev(wusb::Clock& clock) : clock_(clock) {
     // One second back, so the first connection needs no close and no wait.
-    lastClose = clock_.Now();
-    lastClose.seconds -= 1;
+    lastClose = clock_.Monotonic();
+    lastClose.microseconds -= 1'000'000;
 }
 
 void UWiegDev::QuietClose(std::int32_t quietMs) {
-    // Kept to 32 signed bits: a wrapped result after weeks only costs one extra close.
-    const auto elapsed = static_cast<std::int32_t>(wusb::ElapsedMs(lastClose, clock_.Now()));
+    const std::int64_t elapsed = wusb::ElapsedMs(lastClose, clock_.Monotonic());
     if (!channelOpen && elapsed > quietMs) {
         return;
     }
     wusb::CommandAck(*this, kCloseCommand, 0, nullptr);
-    lastClose = clock_.Now();
+    lastClose = clock_.Monotonic();
     channelOpen = false;
     clock_.Sleep(static_cast<std::uint32_t>(std::max<std::int32_t>(quietMs, 0)));
 }
@@ -53,7 +52,7 @@ void UWiegDev::OpenChannel(std::uint8_t mode) {
 
 void UWiegDev::CloseChannel() {
     wusb::CommandAck(*this, kCloseCommand, 0, nullptr);
-    lastClose = clock_.Now();
+    lastClose = clock_.Monotonic();
     channelOpen = false;
 }
 

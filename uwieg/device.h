@@ -18,14 +18,14 @@ inline constexpr std::uint32_t kReadTimeoutMs = 200;
 inline constexpr std::uint32_t kPollTimeoutMs = 100;
 
 class UWiegDev : public wusb::WUsbDev {
-public:
+  public:
     // Unlinked, channel closed, lastClose exactly one second back.
     explicit UWiegDev(wusb::Clock& clock);
 
     std::uint32_t identityWord = 0;
     std::uint16_t firmwareVersion = 0;
     std::uint16_t extraWord = 0;
-    wusb::TimeStamp lastClose;
+    wusb::Instant lastClose;  // on the monotonic clock
     bool channelOpen = false;
 
     ReaderIdentity identity() const { return {identityWord, firmwareVersion, extraWord}; }
@@ -51,7 +51,7 @@ public:
     // returns its length, 0 when none.
     int PollReport(std::uint8_t* buffer);
 
-private:
+  private:
     wusb::Clock& clock_;
 };
 

@@ -50,7 +50,7 @@ ProvisionResult ProvisionReader(UWiegDev& dev, const ProvisionJob& job) {
     ProvisionResult result;
     result.linked = dev.IsLinked();
     result.serial = dev.serialNumber;
-    const wusb::TimeStamp start = dev.clock().Now();
+    const wusb::Instant start = dev.clock().Monotonic();
     try {
         ConnectReader(dev);
         result.identified = true;
@@ -83,7 +83,7 @@ ProvisionResult ProvisionReader(UWiegDev& dev, const ProvisionJob& job) {
         // The interface that failed may be gone; the outcome stands without its signal.
     }
     result.finished = dev.clock().Now();
-    result.seconds = static_cast<double>(wusb::ElapsedMs(start, result.finished)) / 1000.0;
+    result.seconds = static_cast<double>(wusb::ElapsedUs(start, dev.clock().Monotonic())) / 1e6;
     return result;
 }
 

@@ -85,12 +85,12 @@ ProvisionResult ProvisionInterface(wusb::Platform& platform, wusb::Clock& clock,
     wusb::WUsbDevTab table(platform, kInterfaceGuid);
     UWiegDev dev(clock);
     ProvisionResult result;
-    const wusb::TimeStamp start = clock.Now();
+    const wusb::Instant start = clock.Monotonic();
     if (LinkInterface(table, dev, listed, result)) {
         result = ProvisionReader(dev, job);
         result.path = listed.path;
     } else {
-        result.seconds = static_cast<double>(wusb::ElapsedMs(start, result.finished)) / 1000.0;
+        result.seconds = static_cast<double>(wusb::ElapsedUs(start, clock.Monotonic())) / 1e6;
     }
     return result;
 }

@@ -49,6 +49,7 @@ void ProvisionWatch::Run(const std::function<bool()>& stopRequested) {
         for (const wusb::HotplugEvent& event : hotplug_.Wait(kWatchSliceMs)) {
             if (event.kind == wusb::HotplugEvent::Kind::Removed) {
                 Stop(event.path);
+                linkAttempts_.erase(event.path);
             } else {
                 Start(event.path);
             }
@@ -100,12 +101,28 @@ void ProvisionWatch::StopAll() {
 }
 
 void ProvisionWatch::Reap() {
+    std::vector<std::pair<std::string, ProvisionResult>> failed;
     for (auto& worker : workers_) {
         if (worker->ended && worker->thread.joinable()) {
             worker->thread.join();
+            if (worker->linkFailure) {
+                failed.emplace_back(worker->listed.path, *worker->linkFailure);
+            }
         }
     }
     std::erase_if(workers_, [](const auto& worker) { return !worker->thread.joinable(); });
+    for (const auto& [path, failure] : failed) {
+        LinkFailed(path, failure);
+    }
+}
+
+void ProvisionWatch::LinkFailed(const std::string& path, ProvisionResult failure) {
+    if (++linkAttempts_[path] < kLinkAttempts) {
+        hotplug_.Retry(path);
+        return;
+    }
+    // Once per connection: the next try comes when it is plugged in again.
+    output_.Finish(failure);
 }
 
 void ProvisionWatch::Serve(Worker& worker) {
@@ -113,22 +130,30 @@ void ProvisionWatch::Serve(Worker& worker) {
     UWiegDev dev(clock_);
     ProvisionResult failure;
     if (!LinkInterface(table, dev, worker.listed, failure)) {
-        output_.Finish(failure);
+        worker.linkFailure = failure;
         return;
     }
     std::optional<ReaderKey> provisioned;
+    int unanswered = 0;
     while (!worker.stop) {
-        const wusb::TimeStamp pollStart = clock_.Now();
+        const wusb::Instant pollStart = clock_.Monotonic();
         const std::optional<ReaderKey> reader = CurrentReader(dev);
         if (!reader) {
-            provisioned.reset();  // the next reader that answers is a new connection
-        } else if (reader != provisioned) {
-            ProvisionResult result = ProvisionReader(dev, job_);
-            result.path = worker.listed.path;
-            output_.Finish(result);
-            provisioned = reader;
+            // One lost answer is noise on the line; a reader silent for several polls has been
+            // taken off, and the next reader that answers is a new connection.
+            if (++unanswered >= kPollsBeforeGone) {
+                provisioned.reset();
+            }
+        } else {
+            unanswered = 0;
+            if (reader != provisioned) {
+                ProvisionResult result = ProvisionReader(dev, job_);
+                result.path = worker.listed.path;
+                output_.Finish(result);
+                provisioned = reader;
+            }
         }
-        while (!worker.stop && wusb::ElapsedMs(pollStart, clock_.Now()) < kIdentityPollMs) {
+        while (!worker.stop && wusb::ElapsedMs(pollStart, clock_.Monotonic()) < kIdentityPollMs) {
             clock_.Sleep(kWorkerSliceMs);
         }
     }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <thread>
 
@@ -38,12 +39,18 @@ TimeStamp SystemClock::Now() {
     return FromMs(std::chrono::duration_cast<std::chrono::milliseconds>(sinceEpoch).count());
 }
 
+Instant SystemClock::Monotonic() {
+    const auto sinceOrigin = std::chrono::steady_clock::now().time_since_epoch();
+    return {std::chrono::duration_cast<std::chrono::microseconds>(sinceOrigin).count()};
+}
+
 std::int64_t SystemClock::NowMicroseconds() {
     const auto sinceEpoch = std::chrono::system_clock::now().time_since_epoch();
     return std::chrono::duration_cast<std::chrono::microseconds>(sinceEpoch).count();
 }
 
 void SystemClock::Sleep(std::uint32_t milliseconds) {
+    // sleep_for waits on the steady clock and at least this long.
     std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }
 
@@ -52,13 +59,34 @@ TimeStamp FakeClock::Now() {
     return now_;
 }
 
-void FakeClock::Sleep(std::uint32_t milliseconds) {
+Instant FakeClock::Monotonic() {
     const std::lock_guard lock(mutex_);
-    slept_ += milliseconds;
-    now_ = FromMs(ToMs(now_) + milliseconds);
+    return monotonic_;
 }
 
-void FakeClock::Advance(std::int64_t milliseconds) {
+void FakeClock::Sleep(std::uint32_t milliseconds) {
+    {
+        const std::lock_guard lock(mutex_);
+        slept_ += milliseconds;
+        longestSleep_ = std::max(longestSleep_, milliseconds);
+    }
+    Advance(milliseconds);
+}
+
+void FakeClock::AdvanceMicroseconds(std::int64_t microseconds) {
+    const std::lock_guard lock(mutex_);
+    monotonic_.microseconds += microseconds;
+    const std::int64_t wall = ToMs(now_) * kMicrosecondsPerMs + wallMicroseconds_ + microseconds;
+    std::int64_t ms = wall / kMicrosecondsPerMs;
+    wallMicroseconds_ = wall % kMicrosecondsPerMs;
+    if (wallMicroseconds_ < 0) {
+        wallMicroseconds_ += kMicrosecondsPerMs;
+        --ms;
+    }
+    now_ = FromMs(ms);
+}
+
+void FakeClock::StepWall(std::int64_t milliseconds) {
     const std::lock_guard lock(mutex_);
     now_ = FromMs(ToMs(now_) + milliseconds);
 }
@@ -66,6 +94,7 @@ void FakeClock::Advance(std::int64_t milliseconds) {
 void FakeClock::Set(TimeStamp t) {
     const std::lock_guard lock(mutex_);
     now_ = t;
+    wallMicroseconds_ = 0;
 }
 
 std::uint64_t FakeClock::slept() const {
@@ -73,14 +102,38 @@ std::uint64_t FakeClock::slept() const {
     return slept_;
 }
 
+std::uint32_t FakeClock::longestSleep() const {
+    const std::lock_guard lock(mutex_);
+    return longestSleep_;
+}
+
 std::int64_t ElapsedMs(TimeStamp from, TimeStamp to) {
     return ToMs(to) - ToMs(from);
 }
 
-void Schedule::WaitUntil(std::int64_t offsetMs, std::uint32_t longestMs) {
-    const std::int64_t left = offsetMs - ElapsedMs(start_, clock_.Now());
+std::int64_t ElapsedUs(Instant from, Instant to) {
+    return to.microseconds - from.microseconds;
+}
+
+std::int64_t ElapsedMs(Instant from, Instant to) {
+    const std::int64_t us = ElapsedUs(from, to);
+    // Rounded toward minus infinity, so a negative amount is not made shorter either.
+    return us >= 0 ? us / kMicrosecondsPerMs
+                   : -((-us + kMicrosecondsPerMs - 1) / kMicrosecondsPerMs);
+}
+
+std::uint32_t SleepForUs(std::int64_t microseconds) {
+    if (microseconds <= 0) {
+        return 0;
+    }
+    const std::int64_t ms = (microseconds + kMicrosecondsPerMs - 1) / kMicrosecondsPerMs;
+    return static_cast<std::uint32_t>(std::min<std::int64_t>(ms, UINT32_MAX));
+}
+
+void Schedule::WaitUntil(std::int64_t offsetMs) {
+    const std::int64_t left = offsetMs * kMicrosecondsPerMs - ElapsedUs(start_, clock_.Monotonic());
     if (left > 0) {
-        clock_.Sleep(static_cast<std::uint32_t>(std::min<std::int64_t>(left, longestMs)));
+        clock_.Sleep(SleepForUs(left));
     }
 }
 

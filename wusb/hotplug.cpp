@@ -41,11 +41,11 @@ bool ListingHotplug::ListingDue() {
     if (signalled_.exchange(false)) {
         return true;
     }
-    return periodMs_ > 0 && ElapsedMs(lastListing_, clock_.Now()) >= periodMs_;
+    return periodMs_ > 0 && ElapsedMs(lastListing_, clock_.Monotonic()) >= periodMs_;
 }
 
 std::vector<HotplugEvent> ListingHotplug::Relist() {
-    lastListing_ = clock_.Now();
+    lastListing_ = clock_.Monotonic();
     std::vector<InterfacePath> found;
     // A listing that fails tells nothing: the interfaces are kept as they were.
     if (!platform_.ListInterfaces(interfaceClass_, found)) {
@@ -53,12 +53,26 @@ std::vector<HotplugEvent> ListingHotplug::Relist() {
     }
     std::erase_if(found, [](const InterfacePath& entry) { return entry.path.empty(); });
     std::vector<HotplugEvent> events = ListingChanges(listed_, found);
+    for (const std::string& path : retried_) {
+        const auto still = [&path](const InterfacePath& entry) { return entry.path == path; };
+        const bool reported = std::any_of(events.begin(), events.end(),
+                                          [&path](const auto& e) { return e.path == path; });
+        if (!reported && std::any_of(found.begin(), found.end(), still)) {
+            events.push_back({HotplugEvent::Kind::Arrived, path});
+        }
+    }
+    retried_.clear();
     listed_ = std::move(found);
     return events;
 }
 
+void ListingHotplug::Retry(const std::string& path) {
+    retried_.push_back(path);
+}
+
 std::vector<HotplugEvent> ListingHotplug::Wait(std::uint32_t milliseconds) {
-    const TimeStamp start = clock_.Now();
+    const Instant start = clock_.Monotonic();
+    const std::int64_t limitUs = std::int64_t{milliseconds} * 1000;
     for (;;) {
         if (ListingDue()) {
             std::vector<HotplugEvent> events = Relist();
@@ -66,16 +80,16 @@ std::vector<HotplugEvent> ListingHotplug::Wait(std::uint32_t milliseconds) {
                 return events;
             }
         }
-        const TimeStamp now = clock_.Now();
-        const std::int64_t waited = ElapsedMs(start, now);
-        if (waited >= milliseconds) {
+        const Instant now = clock_.Monotonic();
+        const std::int64_t waited = ElapsedUs(start, now);
+        if (waited >= limitUs) {
             return {};
         }
-        std::int64_t nap = std::min<std::int64_t>(kSignalCheckMs, milliseconds - waited);
+        std::int64_t nap = std::min<std::int64_t>(kSignalCheckMs * 1000, limitUs - waited);
         if (periodMs_ > 0) {
-            nap = std::min(nap, periodMs_ - ElapsedMs(lastListing_, now));
+            nap = std::min(nap, std::int64_t{periodMs_} * 1000 - ElapsedUs(lastListing_, now));
         }
-        clock_.Sleep(static_cast<std::uint32_t>(std::max<std::int64_t>(nap, 1)));
+        clock_.Sleep(std::max<std::uint32_t>(SleepForUs(nap), 1));
     }
 }
 

@@ -1,8 +1,12 @@
 // The hot-plug seam: interfaces of one class arriving and leaving. Every source works the same
 // way underneath: it lists the class anew when told that something may have changed (a libusb
 // callback, the simulator's plug listener) or when its re-enumeration period has passed, and
-// reports the difference to the previous listing. The first listing reports every interface
-// present then as arrived, so a caller that starts watching late misses none.
+// reports the difference to the previous listing. A notification is only a hint to list: it
+// can come before the device takes requests, or never, so every source also lists on a period
+// (a slow one where notifications come), which bounds how long an interface can go unseen.
+// A source starts listening for notifications when it is made and lists first at the first
+// Wait, which reports every interface present then as arrived: nothing plugged in between the
+// two is missed.
 #pragma once
 
 #include <atomic>
@@ -29,10 +33,17 @@ class Hotplug {
     // Waits up to `milliseconds` on the clock for changes and returns them in order; empty when
     // nothing changed. Called from one thread at a time.
     virtual std::vector<HotplugEvent> Wait(std::uint32_t milliseconds) = 0;
+    // The caller could not use the interface at `path` that was reported arrived (it could not
+    // be opened yet): if the next listing still finds it, it is reported arrived again. From
+    // the thread that waits.
+    virtual void Retry(const std::string& path) = 0;
 };
 
 // A period short enough for a person plugging a cable, long enough to cost next to nothing.
 inline constexpr std::uint32_t kReenumerationPeriodMs = 500;
+// Where notifications come: a listing every few seconds all the same, in case one was lost or
+// came too early.
+inline constexpr std::uint32_t kSafetyListingPeriodMs = 2000;
 
 // Removed for every interface of `before` missing from `after` (in `before`'s order), then
 // Arrived for every interface of `after` missing from `before` (in `after`'s order). An
@@ -44,10 +55,11 @@ std::vector<HotplugEvent> ListingChanges(const std::vector<InterfacePath>& befor
 // Lists the class on the platform when signalled and, with a period, at least that often.
 class ListingHotplug final : public Hotplug {
   public:
-    // `periodMs` 0: lists only when signalled (and at the first Wait).
+    // `periodMs` 0: lists only when signalled (and at the first Wait); for tests.
     ListingHotplug(Platform& platform, const Guid& interfaceClass, Clock& clock,
                    std::uint32_t periodMs);
     std::vector<HotplugEvent> Wait(std::uint32_t milliseconds) override;
+    void Retry(const std::string& path) override;
     // Something may have changed: the next Wait lists again. Safe from any thread, also from
     // inside a platform's own callback.
     void Signal() { signalled_ = true; }
@@ -64,7 +76,9 @@ class ListingHotplug final : public Hotplug {
     std::uint32_t periodMs_;
     std::atomic<bool> signalled_ = true;
     std::vector<InterfacePath> listed_;
-    TimeStamp lastListing_;
+    // Listed interfaces to report arrived again at the next listing.
+    std::vector<std::string> retried_;
+    Instant lastListing_;
 };
 
 }  // namespace wusb

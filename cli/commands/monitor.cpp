@@ -160,7 +160,7 @@ int RunMonitor(const Context& context, const MonitorOptions& options) {
         return exitCode;
     }
     wusb::Clock& clock = context.env.clock;
-    const wusb::TimeStamp start = clock.Now();
+    const wusb::Instant start = clock.Monotonic();
     // A flag and a plain number rather than an optional: GCC 12 at -O2 takes the optional's
     // value for uninitialised in the loop below.
     const bool timed = options.durationSeconds.has_value();
@@ -168,10 +168,10 @@ int RunMonitor(const Context& context, const MonitorOptions& options) {
         timed ? static_cast<std::int64_t>(*options.durationSeconds * 1000) : 0;
     int seen = 0;
     // Polls are paced against deadlines from the start, as a timer fires, however long each
-    // poll took.
+    // poll took; on the monotonic clock, so that setting the system time changes nothing.
     for (std::int64_t tick = 1;; ++tick) {
         if (context.env.interrupt.Requested() ||
-            (timed && wusb::ElapsedMs(start, clock.Now()) >= durationMs)) {
+            (timed && wusb::ElapsedMs(start, clock.Monotonic()) >= durationMs)) {
             break;
         }
         if (const std::optional<uwieg::TestReport> report = uwieg::PollTestReport(session.dev())) {
@@ -180,12 +180,15 @@ int RunMonitor(const Context& context, const MonitorOptions& options) {
                 break;
             }
         }
-        std::int64_t wait = tick * uwieg::kTestPollIntervalMs - wusb::ElapsedMs(start, clock.Now());
+        const std::int64_t elapsedUs = wusb::ElapsedUs(start, clock.Monotonic());
+        std::int64_t waitUs = tick * uwieg::kTestPollIntervalMs * 1000 - elapsedUs;
         if (timed) {
-            wait = std::min(wait, durationMs - wusb::ElapsedMs(start, clock.Now()));
+            waitUs = std::min(waitUs, durationMs * 1000 - elapsedUs);
         }
-        if (wait > 0) {
-            clock.Sleep(static_cast<std::uint32_t>(wait));
+        // Never longer than one poll interval, so that Ctrl+C is seen in time.
+        if (const std::uint32_t ms = std::min(wusb::SleepForUs(waitUs), uwieg::kTestPollIntervalMs);
+            ms > 0) {
+            clock.Sleep(ms);
         }
     }
     session.dev().CloseChannel();

@@ -13,6 +13,7 @@
 #include "cli/exit_codes.h"
 #include "cli/output.h"
 #include "cli/platforms.h"
+#include "cli/progress.h"
 #include "cli/reader_session.h"
 #include "cli/value_checks.h"
 #include "uwieg/audit_log.h"
@@ -175,17 +176,23 @@ int RunProvision(const Context& context, const ProvisionOptions& options) {
         }
     }
     Tally tally;
+    WatchStatus status(context.env.out, options.watch && !context.options.json &&
+                                            context.env.terminal.StdoutIsTerminal());
     uwieg::ProvisionOutput output(job, log.get(), [&](const uwieg::ProvisionResult& r) {
+        status.Erase();
         PrintResult(context, r);
         (r.ok ? tally.done : tally.failed) += 1;
         tally.mismatched += r.mismatch ? 1 : 0;
+        status.Show(tally.done, tally.failed);
     });
 
     wusb::Platform& platform = context.Platform();
     if (options.watch) {
         const std::unique_ptr<wusb::Hotplug> hotplug = MakeHotplug(platform, context.env.clock);
         uwieg::ProvisionWatch watch(platform, context.env.clock, *hotplug, job, output);
+        status.Show(0, 0);
         watch.Run([&context] { return context.env.interrupt.Requested(); });
+        status.Erase();
     } else if (options.all) {
         const auto interfaces = AllInterfaces(context, exitCode);
         if (!interfaces) {

@@ -86,6 +86,7 @@ class RecordingDialogs final : public uwieg::Dialogs {
 class WatchedClock final : public wusb::Clock {
   public:
     wusb::TimeStamp Now() override { return fake.Now(); }
+    wusb::Instant Monotonic() override { return fake.Monotonic(); }
     void Sleep(std::uint32_t milliseconds) override {
         if (onSleep) {
             onSleep(milliseconds);

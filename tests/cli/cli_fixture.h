@@ -39,11 +39,13 @@ class TestPlatforms final : public cli::Platforms {
 class ScriptedTerminal final : public cli::Terminal {
   public:
     bool stdinTerminal = false;
+    bool stdoutTerminal = false;
     bool stderrTerminal = false;
     std::deque<std::string> answers;  // end of input when empty
     std::vector<std::string> questions;
 
     bool StdinIsTerminal() const override { return stdinTerminal; }
+    bool StdoutIsTerminal() const override { return stdoutTerminal; }
     bool StderrIsTerminal() const override { return stderrTerminal; }
     bool AskYesNo(const std::string& question) override;
 };

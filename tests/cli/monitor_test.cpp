@@ -71,26 +71,55 @@ TEST_F(Monitor, JsonIsOneObjectPerLine) {
     EXPECT_EQ(p.at("time"), "2024-03-01T00:00:00.198Z");
 }
 
+// The wall clock set back or forward an hour 400 ms into the run changes nothing: the waits
+// and the duration are measured on the monotonic clock.
+constexpr std::int64_t kWallSteps[] = {0, -3'600'000, 3'600'000};
+
 TEST_F(Monitor, DurationPollsEvery200MsUntilItEnds) {
-    const wusb::TimeStamp start = clock.Now();
-    const RunResult r = Run({"--sim", "monitor", "--duration", "1"});
-    EXPECT_EQ(r.code, 0) << r.err;
-    EXPECT_EQ(r.out, "");
-    // Polls at 0, 200, 400, 600 and 800 ms; the 100 ms poll time-out is inside each period.
-    EXPECT_EQ(Polls(), 5u);
-    EXPECT_EQ(wusb::ElapsedMs(start, clock.Now()), 1000);
-    EXPECT_EQ(Wire(*simReader), "O o ");
+    for (const std::int64_t step : kWallSteps) {
+        SCOPED_TRACE(step);
+        simulated.ResetCounts();
+        const wusb::Instant start = clock.Monotonic();
+        bool stepped = false;
+        interrupt.when = [&] {
+            if (!stepped && wusb::ElapsedMs(start, clock.Monotonic()) >= 400) {
+                clock.StepWall(step);
+                stepped = true;
+            }
+            return false;
+        };
+        const RunResult r = Run({"--sim", "monitor", "--duration", "1"});
+        EXPECT_EQ(r.code, 0) << r.err;
+        EXPECT_EQ(r.out, "");
+        // Polls at 0, 200, 400, 600 and 800 ms; the 100 ms poll time-out is inside each period.
+        EXPECT_EQ(Polls(), 5u);
+        EXPECT_EQ(wusb::ElapsedMs(start, clock.Monotonic()), 1000);
+        EXPECT_LE(clock.longestSleep(), 250u);
+    }
+    EXPECT_EQ(Wire(*simReader), "O o O o O o ");
 }
 
 TEST_F(Monitor, CtrlCEndsItCleanlyWithExitZero) {
-    const wusb::TimeStamp start = clock.Now();
-    interrupt.when = [&] { return wusb::ElapsedMs(start, clock.Now()) >= 600; };
-    simReader->Present(card);
-    const RunResult r = Run({"--sim", "monitor"});
-    EXPECT_EQ(r.code, 0) << r.err;
-    EXPECT_EQ(r.out, LineOf(card) + "\n");
-    EXPECT_EQ(Wire(*simReader), "O o ");
-    EXPECT_FALSE(simReader->channelOpen());
+    for (const std::int64_t step : kWallSteps) {
+        SCOPED_TRACE(step);
+        const wusb::Instant start = clock.Monotonic();
+        bool stepped = false;
+        interrupt.when = [&] {
+            const std::int64_t elapsed = wusb::ElapsedMs(start, clock.Monotonic());
+            if (!stepped && elapsed >= 400) {
+                clock.StepWall(step);
+                stepped = true;
+            }
+            return elapsed >= 600;
+        };
+        simReader->Present(card);
+        const RunResult r = Run({"--sim", "monitor"});
+        EXPECT_EQ(r.code, 0) << r.err;
+        EXPECT_EQ(r.out, LineOf(card) + "\n");
+        EXPECT_LT(wusb::ElapsedMs(start, clock.Monotonic()), 600 + 250);
+        EXPECT_FALSE(simReader->channelOpen());
+    }
+    EXPECT_EQ(Wire(*simReader), "O o O o O o ");
 }
 
 TEST_F(Monitor, AnInterfaceUnpluggedWhileMonitoredExitsThree) {

@@ -205,11 +205,101 @@ TEST_F(Provision, WatchServesPluggedInterfacesAndSwappedReadersUntilInterrupted)
     EXPECT_EQ(r.code, 0) << r.err;
     const auto lines = Lines(r.out);
     ASSERT_EQ(lines.size(), 4u) << r.out;
-    EXPECT_EQ(lines[0].rfind("000000A1  KV-T51X nr 00042", 0), 0u);
-    EXPECT_EQ(lines[1].rfind("000000A2  KV-T51X nr 00042", 0), 0u);
-    EXPECT_EQ(lines[2].rfind("000000A1  KV-T51X nr 00007", 0), 0u);
+    // Each worker reports as it finishes, so two interfaces' lines may come in either order;
+    // one interface's readers come in theirs.
+    const auto lineOf = [&lines](const std::string& start) {
+        return std::find_if(lines.begin(), lines.end(),
+                            [&start](const std::string& l) { return l.rfind(start, 0) == 0; }) -
+               lines.begin();
+    };
+    const auto first = lineOf("000000A1  KV-T51X nr 00042");
+    const auto swapped = lineOf("000000A1  KV-T51X nr 00007");
+    EXPECT_LT(first, swapped) << r.out;
+    EXPECT_LT(swapped, 3) << r.out;
+    EXPECT_LT(lineOf("000000A2  KV-T51X nr 00042"), 3) << r.out;
     EXPECT_EQ(lines[3], "Skonfigurowano 3 z 3 czytników; błędów: 0.");
     EXPECT_EQ(Lines(files.Content("w.csv")).size(), 4u);
+}
+
+// What a terminal shows of `text`: a carriage return goes back to the start of the line and
+// what follows overwrites it, one character (UTF-8 sequence) a column; trailing blanks unseen.
+std::vector<std::string> Screen(const std::string& text) {
+    std::vector<std::string> shown;
+    std::vector<std::string> columns;
+    std::size_t column = 0;
+    for (const char c : text) {
+        if ((static_cast<unsigned char>(c) & 0xC0) == 0x80) {
+            columns[column - 1] += c;
+        } else if (c == '\r' || c == '\n') {
+            column = 0;
+            if (c == '\n') {
+                std::string line;
+                for (const std::string& character : columns) {
+                    line += character;
+                }
+                shown.push_back(line.erase(line.find_last_not_of(' ') + 1));
+                columns.clear();
+            }
+        } else {
+            columns.resize(std::max(columns.size(), column + 1));
+            columns[column++] = std::string(1, c);
+        }
+    }
+    return shown;
+}
+
+TEST_F(Provision, WatchOnATerminalKeepsAWaitingLineWithItsCountsCurrent) {
+    PlugUsb("000000A1");
+    PlugUsb("000000A2");
+    const auto writes = [this](int n) {
+        int count = 0;
+        usb.Modify(n, [&count](sim::SimInterface& d) {
+            for (const auto& command : d.received()) {
+                count += command.command == 'T' && command.payload.at(0) == 'C';
+            }
+        });
+        return count;
+    };
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    for (const auto& [stdoutTerminal, asJson] :
+         {std::pair{true, false}, std::pair{false, false}, std::pair{true, true}}) {
+        SCOPED_TRACE(testing::Message() << stdoutTerminal << asJson);
+        terminal.stdoutTerminal = stdoutTerminal;
+        usb.Modify(1, [](sim::SimInterface& d) {
+            d.InjectFault({sim::FaultKind::NoAnswer, 'T', 'C'});
+        });
+        const int before = writes(0);
+        // Each worker finishes the reader it has begun before it stops.
+        interrupt.when = [&] {
+            return (writes(0) > before && writes(1) > before) ||
+                   std::chrono::steady_clock::now() > deadline;
+        };
+        std::vector<std::string> args{"provision", "site.json", "--watch"};
+        if (asJson) {
+            args.insert(args.begin(), "--json");
+        }
+        const RunResult r = Run(args);
+        EXPECT_EQ(r.code, 3) << r.err;
+        std::vector<std::string> statuses;
+        for (std::size_t at = r.out.find("Czekam"); at != std::string::npos;
+             at = r.out.find("Czekam", at + 1)) {
+            statuses.push_back(r.out.substr(at, r.out.find('\r', at) - at));
+        }
+        if (!stdoutTerminal || asJson) {
+            EXPECT_TRUE(statuses.empty()) << r.out;
+            EXPECT_EQ(r.out.find('\r'), std::string::npos);
+            continue;
+        }
+        ASSERT_EQ(statuses.size(), 3u) << r.out;
+        EXPECT_EQ(statuses.front(),
+                  "Czekam na czytniki (Ctrl+C kończy) · skonfigurowano: 0, błędów: 0");
+        EXPECT_EQ(statuses.back(),
+                  "Czekam na czytniki (Ctrl+C kończy) · skonfigurowano: 1, błędów: 1");
+        // Erased in the end: the terminal shows the result lines and the summary alone.
+        const auto shown = Screen(r.out);
+        ASSERT_EQ(shown.size(), 3u) << r.out;
+        EXPECT_EQ(shown[2], "Skonfigurowano 1 z 2 czytników; błędów: 1.");
+    }
 }
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include "sim/hotplug.h"
 #include "tests/provision/provision_rig.h"
 #include "uwieg/provision_watch.h"
+#include "wusb/forwarding_platform.h"
 
 namespace provision_test {
 namespace {
@@ -43,16 +44,34 @@ long ResidentKilobytes() {
 #endif
 }
 
+// Refuses to open any interface while `refusals` lasts, as a device node whose permission
+// comes a moment after the device.
+class LateAccess final : public wusb::ForwardingPlatform {
+  public:
+    using ForwardingPlatform::ForwardingPlatform;
+    wusb::Handle OpenFile(const std::string& path) override {
+        ++opens;
+        if (refusals > 0) {
+            --refusals;
+            return wusb::kNoHandle;
+        }
+        return ForwardingPlatform::OpenFile(path);
+    }
+    std::atomic<int> refusals = 0;
+    std::atomic<int> opens = 0;
+};
+
 class WatchTest : public ::testing::Test, public ProvisionRig {
   protected:
-    void StartWatch(uwieg::AuditLog* log = nullptr) {
+    void StartWatch(uwieg::AuditLog* log = nullptr, wusb::Platform* watched = nullptr) {
         output_ =
             std::make_unique<uwieg::ProvisionOutput>(job, log, [this](const ProvisionResult& r) {
                 const std::lock_guard lock(mutex_);
                 reported_.push_back(r);
                 changed_.notify_all();
             });
-        watch_ = std::make_unique<uwieg::ProvisionWatch>(platform, clock, hotplug_, job, *output_);
+        watch_ = std::make_unique<uwieg::ProvisionWatch>(watched ? *watched : platform, clock,
+                                                         hotplug_, job, *output_);
         thread_ = std::thread([this] { watch_->Run([this] { return stop_.load(); }); });
     }
     void TearDown() override {
@@ -69,13 +88,15 @@ class WatchTest : public ::testing::Test, public ProvisionRig {
         return reported_;
     }
     std::size_t WaitForCount(std::size_t count) { return WaitForReports(count).size(); }
-    // Lets `ms` of fake time pass while the watch runs.
-    void LetTimePass(std::int64_t ms) {
-        const wusb::TimeStamp from = clock.Now();
-        while (wusb::ElapsedMs(from, clock.Now()) < ms) {
+    // Lets `ms` of fake time pass while the watch runs: the readers' time, or the watch's own
+    // (its listings and retries).
+    static void LetTimePass(std::int64_t ms, wusb::FakeClock& on) {
+        const wusb::Instant from = on.Monotonic();
+        while (wusb::ElapsedMs(from, on.Monotonic()) < ms) {
             std::this_thread::yield();
         }
     }
+    void LetTimePass(std::int64_t ms) { LetTimePass(ms, clock); }
     std::size_t reportedCount() {
         const std::lock_guard lock(mutex_);
         return reported_.size();
@@ -136,6 +157,71 @@ TEST_F(WatchTest, ProvisionsPresentAndLaterPluggedInterfacesAndSwappedReaders) {
     reports = WaitForReports(5);
     ASSERT_EQ(reports.size(), 5u);
     EXPECT_EQ(reports[4].path, "sim:0");
+}
+
+TEST_F(WatchTest, AnInterfaceThatCannotBeOpenedYetIsTriedAgainAndReportedOnce) {
+    PlugReaders(1);
+    LateAccess late(platform);
+    late.refusals = uwieg::kLinkAttempts - 1;
+    StartWatch(nullptr, &late);
+    auto reports = WaitForReports(1);
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_TRUE(reports[0].ok) << "no failure before the last attempt: " << reports[0].error;
+    EXPECT_EQ(late.opens, uwieg::kLinkAttempts);
+
+    // One that stays closed is reported once and left alone until it is plugged in again.
+    late.refusals = 1'000'000;
+    platform.Unplug(0);
+    platform.Replug(0);
+    reports = WaitForReports(2);
+    ASSERT_EQ(reports.size(), 2u);
+    EXPECT_FALSE(reports[1].ok);
+    LetTimePass(10 * wusb::kSafetyListingPeriodMs, watchClock_);
+    EXPECT_EQ(reportedCount(), 2u);
+    EXPECT_EQ(late.opens, 2 * uwieg::kLinkAttempts);
+}
+
+TEST_F(WatchTest, TheWallClockSetBackAnHourStopsNeitherThePollNorTheStop) {
+    PlugReaders(1);
+    StartWatch();
+    WaitForReports(1);
+    watchClock_.StepWall(-3'600'000);
+    clock.StepWall(-3'600'000);
+    SwapReader(0, 777);
+    LetTimePass(uwieg::kIdentityPollMs + 5000);  // a poll, and the provisioning it starts
+    EXPECT_EQ(reportedCount(), 2u) << "the new reader was seen";
+
+    const wusb::Instant asked = watchClock_.Monotonic();
+    stop_ = true;
+    thread_.join();
+    EXPECT_LE(wusb::ElapsedMs(asked, watchClock_.Monotonic()), 250);
+    EXPECT_LE(watchClock_.longestSleep(), 250u);
+}
+
+TEST_F(WatchTest, ALostIdentifyAnswerIsNoDepartureButAReaderTakenOffIs) {
+    PlugReaders(1);
+    uwieg::AuditLog log(files, "log.csv");
+    StartWatch(&log);
+    WaitForReports(1);
+    const auto loseAnswers = [this](int count) {
+        platform.Modify(0, [count](sim::SimInterface& device) {
+            device.InjectFault({sim::FaultKind::NoAnswer, 'T', 'M', 0, count});
+        });
+    };
+    for (int lost = 1; lost < uwieg::kPollsBeforeGone; ++lost) {
+        loseAnswers(lost);
+        LetTimePass((lost + 3) * uwieg::kIdentityPollMs);
+        EXPECT_EQ(reportedCount(), 1u) << lost << " lost answers in a row";
+    }
+    // Taken off the line (silent for that many polls) and put back: the same reader, plugged
+    // behind the same interface, is a new connection.
+    loseAnswers(uwieg::kPollsBeforeGone);
+    const auto reports = WaitForReports(2);
+    ASSERT_EQ(reports.size(), 2u);
+    EXPECT_EQ(reports[1].before.readerNumber(), 100);
+    stop_ = true;
+    thread_.join();
+    EXPECT_EQ(LogRecords().size(), 2u);
 }
 
 TEST_F(WatchTest, AnIdleInterfaceIsAskedForItsReaderAboutOnceASecond) {

@@ -70,6 +70,23 @@ TEST_F(SimHotplugTest, ReportsUnplugReplugAndNewDevicesAtOnce) {
     EXPECT_EQ(hotplug.Wait(100), (Events{{Kind::Removed, "sim:0"}, {Kind::Arrived, "sim:0"}}));
 }
 
+TEST_F(SimHotplugTest, ARetriedInterfaceComesAgainAtTheSafetyListingUnlessItLeft) {
+    PlugNew();
+    PlugNew();
+    SimHotplug hotplug(platform, clock);
+    hotplug.Wait(0);
+    // Nothing announces it: the listing that no notification causes finds it again.
+    hotplug.Retry("sim:0");
+    const wusb::TimeStamp before = clock.Now();
+    EXPECT_EQ(hotplug.Wait(5000), (Events{{Kind::Arrived, "sim:0"}}));
+    EXPECT_EQ(wusb::ElapsedMs(before, clock.Now()), wusb::kSafetyListingPeriodMs);
+    EXPECT_TRUE(hotplug.Wait(5000).empty()) << "once per Retry";
+
+    hotplug.Retry("sim:1");
+    platform.Unplug(1);
+    EXPECT_EQ(hotplug.Wait(100), (Events{{Kind::Removed, "sim:1"}}));
+}
+
 TEST_F(SimHotplugTest, AnUnplugByAFaultIsReported) {
     const int n = PlugNew();
     SimHotplug hotplug(platform, clock);

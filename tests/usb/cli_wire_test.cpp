@@ -41,6 +41,7 @@ class UsbOnly final : public cli::Platforms {
 class NoTerminal final : public cli::Terminal {
   public:
     bool StdinIsTerminal() const override { return false; }
+    bool StdoutIsTerminal() const override { return false; }
     bool StderrIsTerminal() const override { return false; }
     bool AskYesNo(const std::string&) override { return false; }
 };

@@ -435,6 +435,11 @@ void EmulatedDevice::Plug() {
     if (spec_.deniesOpen)
         chmod(nodeFile.c_str(), 0);
 
+    if (spec_.takesRequestsAfterMs > 0) {
+        // Announced as the kernel would; requests reach the bare node until the handler comes.
+        umockdev_testbed_uevent(bus_.testbed(), c->sysPath.c_str(), "add");
+        std::this_thread::sleep_for(std::chrono::milliseconds(spec_.takesRequestsAfterMs));
+    }
     c->handler = umockdev_ioctl_base_new();
     g_signal_connect(c->handler, "handle-ioctl", G_CALLBACK(Connection::OnIoctl), c.get());
     GError* error = nullptr;

@@ -31,6 +31,9 @@ struct DeviceSpec {
     bool claimedElsewhere = false;
     // Control requests are answered (or stalled) this late: a slow device.
     int answerDelayMs = 0;
+    // The device is announced and its node is there, but it takes requests (they fail) only
+    // this long after: the moment a hot-plug notification can come too early.
+    int takesRequestsAfterMs = 0;
     // Vendor-specific interfaces without pipes after the USB-Wiegand one.
     std::uint8_t extraVendorInterfaces = 0;
 };

@@ -120,7 +120,7 @@ TEST(OnSimulator, FaultsDuringTheConnection) {
         b.dev.OpenChannel(0);  // as the test tab leaves it
         b.dev.identityWord = 0x1234;
         b.iface->InjectFault(c.fault);
-        const wusb::TimeStamp closedBefore = b.dev.lastClose;
+        const wusb::Instant closedBefore = b.dev.lastClose;
         try {
             uwieg::ConnectReader(b.dev);
             ADD_FAILURE() << "connected";
@@ -133,7 +133,7 @@ TEST(OnSimulator, FaultsDuringTheConnection) {
         }
         EXPECT_EQ(b.dev.channelOpen, c.channelOpenAfter);
         EXPECT_EQ(b.dev.identityWord, 0x1234u);
-        EXPECT_EQ(wusb::ElapsedMs(closedBefore, b.dev.lastClose) == 0, c.letter == 'o');
+        EXPECT_EQ(wusb::ElapsedUs(closedBefore, b.dev.lastClose) == 0, c.letter == 'o');
 
         // Whatever went wrong, the next connection finds its way back.
         b.iface->ClearFaults();

@@ -30,7 +30,7 @@ LibusbHotplug::LibusbHotplug(LibusbPlatform& platform, const Guid& interfaceClas
     if (!registered_) {
         return;  // listing every period instead
     }
-    listing_.SetPeriod(0);
+    listing_.SetPeriod(kSafetyListingPeriodMs);
     events_ = std::thread([this] {
         while (!stop_) {
             timeval slice{0, kEventLoopSliceUs};

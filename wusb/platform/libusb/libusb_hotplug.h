@@ -1,6 +1,8 @@
 // Hot-plug events on libusb: where libusb reports arrivals and departures, its callback makes the
 // next Wait list the class again, and a thread of this object handles libusb's events so the
-// callback comes even while no transfer runs. Elsewhere the class is listed every 500 ms.
+// callback comes even while no transfer runs; the class is still listed every 2 s, for a device
+// announced before it took requests. Elsewhere the class is listed every 500 ms.
+// The callback is registered when this is made, before the first listing (at the first Wait).
 #pragma once
 
 #include <atomic>
@@ -21,7 +23,8 @@ class LibusbHotplug final : public Hotplug {
     std::vector<HotplugEvent> Wait(std::uint32_t milliseconds) override {
         return listing_.Wait(milliseconds);
     }
-    // True when libusb's own notifications drive it (no periodic listing).
+    void Retry(const std::string& path) override { listing_.Retry(path); }
+    // True when libusb's own notifications drive it (with the slow safety listing).
     bool notified() const { return registered_; }
 
   private:

@@ -18,6 +18,9 @@ constexpr unsigned kDescriptorTimeoutMs = 1000;
 // A pipe nobody set a time-out for still gives up in the end, so that a wedged device cannot
 // freeze the program for good.
 constexpr unsigned kDefaultPipeTimeoutMs = 5000;
+// Listings that ask a device again whose requests failed: a device announced a moment before
+// it takes requests is found by the next one; one that keeps failing costs no more than this.
+constexpr int kUnsettledProbes = 3;
 
 struct DeviceList {
     libusb_device** devices = nullptr;
@@ -107,8 +110,12 @@ std::optional<std::uint8_t> LibusbPlatform::InterfaceOf(libusb_device* device,
     if (IsNamed(facts, namedDevices_))
         return facts.bulkPairInterface;
     const ConnectionKey connection = ConnectionOf(facts);
-    if (const auto known = probed_.find(connection); known != probed_.end())
-        return seen[connection] = known->second;
+    int unsettled = 0;
+    if (const auto known = probed_.find(connection); known != probed_.end()) {
+        unsettled = known->second.unsettled;
+        if (unsettled == 0 || unsettled >= kUnsettledProbes)
+            return (seen[connection] = known->second).interface;
+    }
     libusb_device_handle* handle = nullptr;
     const int opened = libusb_open(device, &handle);
     if (opened == LIBUSB_ERROR_ACCESS) {
@@ -116,12 +123,15 @@ std::optional<std::uint8_t> LibusbPlatform::InterfaceOf(libusb_device* device,
         // it fails for want of permission and the user learns how to get access.
         return facts.bulkPairInterface;
     }
+    // Not kept: a device that cannot be opened yet is tried again at the next listing.
     if (opened != 0)
         return std::nullopt;
-    const auto interface = AnnouncedInterface(handle, facts.probe, interfaceClass,
-                                              std::chrono::steady_clock::now() + kProbeBudget);
+    bool settled = true;
+    const auto interface =
+        AnnouncedInterface(handle, facts.probe, interfaceClass,
+                           std::chrono::steady_clock::now() + kProbeBudget, &settled);
     libusb_close(handle);
-    return seen[connection] = interface;
+    return (seen[connection] = {interface, settled ? 0 : unsettled + 1}).interface;
 }
 
 Handle LibusbPlatform::OpenFile(const std::string& path) {

@@ -72,7 +72,13 @@ class LibusbPlatform final : public Platform {
         std::map<std::uint8_t, unsigned> timeouts;
     };
 
-    using ProbeResults = std::map<ConnectionKey, std::optional<std::uint8_t>>;
+    // What a connection's probes found; `unsettled` counts the probes in a row that ended in a
+    // failed request (the device not ready yet), and such an answer is asked again a few times.
+    struct Probed {
+        std::optional<std::uint8_t> interface;
+        int unsettled = 0;
+    };
+    using ProbeResults = std::map<ConnectionKey, Probed>;
     // The interface a device offers the class on; nothing when it offers none. What a probe
     // found goes into `seen`.
     std::optional<std::uint8_t> InterfaceOf(libusb_device* device, const DeviceFacts& facts,
@@ -97,7 +103,7 @@ class LibusbPlatform final : public Platform {
     std::map<std::string, std::uint8_t> listedInterfaces_;
     const std::vector<UsbId> namedDevices_;
     // What the probe found, per connection, for the class of the last listing: a device is
-    // asked once while it stays plugged in.
+    // asked once while it stays plugged in (a few times when its requests failed).
     Guid probedClass_;
     ProbeResults probed_;
     Handle nextHandle_ = 1;

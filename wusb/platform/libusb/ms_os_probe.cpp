@@ -47,6 +47,8 @@ class ControlPipe {
         const int got = libusb_control_transfer(device_, requestType, request, value, index,
                                                 bytes.data(), length, timeout);
         silent_ = got == LIBUSB_ERROR_TIMEOUT;
+        // A stall is the device's refusal and a time-out its silence: both are answers.
+        unsettled_ = unsettled_ || (got < 0 && got != LIBUSB_ERROR_PIPE && !silent_);
         if (got < 0)
             return std::nullopt;
         bytes.resize(static_cast<std::size_t>(got));
@@ -58,10 +60,13 @@ class ControlPipe {
                     static_cast<std::uint16_t>((type << 8) | index), 0, length);
     }
 
+    bool unsettled() const { return unsettled_; }
+
   private:
     libusb_device_handle* device_;
     ProbeDeadline deadline_;
     bool silent_ = false;
+    bool unsettled_ = false;
 };
 
 std::optional<Bytes> ReadBos(ControlPipe& pipe) {
@@ -117,11 +122,11 @@ std::optional<std::uint8_t> FromMsOs10(ControlPipe& pipe,
 
 }  // namespace
 
-std::optional<std::uint8_t> AnnouncedInterface(libusb_device_handle* device,
-                                               const ProbeTarget& target,
-                                               const Guid& interfaceClass, ProbeDeadline deadline) {
+namespace {
+
+std::optional<std::uint8_t> Ask(ControlPipe& pipe, const ProbeTarget& target,
+                                const Guid& interfaceClass) {
     constexpr std::uint16_t kFirstUsbWithBos = 0x0201;
-    ControlPipe pipe(device, deadline);
     if (target.bcdUSB >= kFirstUsbWithBos) {
         const auto bos = ReadBos(pipe);
         // A device with the MS OS 2.0 capability keeps its announcements there, as Windows
@@ -130,6 +135,19 @@ std::optional<std::uint8_t> AnnouncedInterface(libusb_device_handle* device,
             return FromMsOs20(pipe, *location, target.scope, interfaceClass);
     }
     return FromMsOs10(pipe, target.vendorInterfaces, interfaceClass);
+}
+
+}  // namespace
+
+std::optional<std::uint8_t> AnnouncedInterface(libusb_device_handle* device,
+                                               const ProbeTarget& target,
+                                               const Guid& interfaceClass, ProbeDeadline deadline,
+                                               bool* settled) {
+    ControlPipe pipe(device, deadline);
+    const auto interface = Ask(pipe, target, interfaceClass);
+    if (settled != nullptr)
+        *settled = interface.has_value() || !pipe.unsettled();
+    return interface;
 }
 
 }  // namespace wusb::libusb

@@ -31,8 +31,12 @@ inline constexpr std::chrono::milliseconds kProbeBudget{500};
 // when the device does not name the class, does not answer or answers what is not understood;
 // a device that lets one request time out is asked nothing more. Sends descriptor requests
 // only: no interface is claimed and no configuration set.
+// `settled` (when given) tells whether the answer can be kept: false when a request failed
+// for another reason than a refusal (stall) or a time-out, as it does while a device that was
+// just announced cannot take requests yet; such a device is worth asking again.
 std::optional<std::uint8_t> AnnouncedInterface(libusb_device_handle* device,
                                                const ProbeTarget& target,
-                                               const Guid& interfaceClass, ProbeDeadline deadline);
+                                               const Guid& interfaceClass, ProbeDeadline deadline,
+                                               bool* settled = nullptr);
 
 }  // namespace wusb::libusb
