@@ -18,6 +18,9 @@ check() {  # description command...
         errors=$((errors + 1))
     fi
 }
+key_absent() {  # reg prints its "unable to find" on standard output: only its exit code tells
+    ! wine reg query "$key" >/dev/null 2>&1
+}
 value() {  # the data of one value of the uninstall key
     wine reg query "$key" /v "$1" 2>/dev/null | tr -d '\r' | sed -n "s/^ *$1 *REG_[A-Z_]* *//p"
 }
@@ -49,11 +52,16 @@ check "EstimatedSize in KB ($size)" test $((size)) -gt 1000
 said=$(wine "$dir/trelvo-cli.exe" --version | tr -d '\r')
 check "trelvo-cli.exe --version from the install folder says '$said'" test "$said" = "trelvo-cli $version"
 
-# The uninstaller copies itself away and returns at once: wait for every Wine process to end.
+# The uninstaller copies itself away and returns at once; its copy removes the files first and
+# the key last. Wait (up to 30 s) until both are gone, then check each.
 wine "$dir/uninstall.exe" /S
-wineserver -w
+for _ in $(seq 60); do
+    wineserver -w
+    [ ! -e "$dir" ] && key_absent && break
+    sleep 0.5
+done
 check "uninstall leaves no folder" test ! -e "$dir"
 check "uninstall leaves no Start-menu entry" test ! -e "$menu/Trelvo.lnk" -a ! -e "$menu/Trelvo (demo).lnk"
-check "uninstall leaves no key" test -z "$(wine reg query "$key" 2>/dev/null)"
+check "uninstall leaves no key" key_absent
 
 [ "$errors" -eq 0 ]
