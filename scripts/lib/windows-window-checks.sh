@@ -17,11 +17,18 @@ wait_window() {
     return 1
 }
 
+# Ends a program and the Wine server with it; the program's end by signal is no failure here.
 stop() {
     kill "$1" 2>/dev/null
     wineserver -k 2>/dev/null
     wait "$1" 2>/dev/null
+    return 0
 }
+
+# A Wine server left from a program on another display (or on none) would put the windows there:
+# start on a server of this display's own.
+wineserver -k 2>/dev/null
+wineserver -w
 
 # The demo: its window and the simulator panel, after the start-up read.
 wine "$build/app/trelvo-sim.exe" >/dev/null 2>&1 &
