@@ -31,13 +31,22 @@ wineserver -k 2>/dev/null
 wineserver -w
 
 # The demo: its window and the simulator panel, after the start-up read.
-wine "$build/app/trelvo-sim.exe" >/dev/null 2>&1 &
+# It records its wire into a file whose name holds Polish letters, through the window's files.
+capture="$build/polskie/Okno źdźbło.pcapng"
+mkdir -p "$build/polskie"
+rm -f "$capture"
+wine "$build/app/trelvo-sim.exe" --capture "$capture" >/dev/null 2>&1 &
 pid=$!
 if wait_window "$main_title" 60 >/dev/null && wait_window "Symulator Trelvo" 30 >/dev/null; then
     # The start-up read runs once the window is up.
     sleep 8
     import -window root "$build/trelvo-sim-wine.png"
     echo "PASS trelvo-sim.exe shows its window (screenshot: $build/trelvo-sim-wine.png)"
+    if [ -s "$capture" ]; then
+        echo "PASS trelvo-sim.exe --capture writes \"${capture##*/}\""
+    else
+        echo "FAIL trelvo-sim.exe --capture wrote no \"${capture##*/}\""
+    fi
 else
     echo "FAIL trelvo-sim.exe showed no window within 60 s"
 fi
