@@ -53,12 +53,19 @@ fi
 stop "$pid"
 
 # The tool with no interface: the box says so, and the window stays once it is closed.
-wine "$build/app/trelvo.exe" >/dev/null 2>&1 &
+toolCapture="$build/polskie/Główny źdźbło.pcapng"
+rm -f "$toolCapture"
+wine "$build/app/trelvo.exe" --capture "$toolCapture" >/dev/null 2>&1 &
 pid=$!
 if box=$(wait_window "Error" 60); then
     sleep 1
     import -window root "$build/trelvo-no-interface-wine.png"
     echo "PASS trelvo.exe with no interface shows the error box (screenshot: $build/trelvo-no-interface-wine.png)"
+    if [ -s "$toolCapture" ]; then
+        echo "PASS trelvo.exe --capture writes \"${toolCapture##*/}\""
+    else
+        echo "FAIL trelvo.exe --capture wrote no \"${toolCapture##*/}\""
+    fi
     # No window manager on the virtual display: give the box the focus directly.
     xdotool windowfocus --sync "$box" 2>/dev/null
     xdotool key Return
