@@ -66,10 +66,14 @@ if box=$(wait_window "Error" 60); then
     else
         echo "FAIL trelvo.exe --capture wrote no \"${toolCapture##*/}\""
     fi
-    # No window manager on the virtual display: give the box the focus directly.
-    xdotool windowfocus --sync "$box" 2>/dev/null
-    xdotool key Return
-    sleep 2
+    # No window manager on the virtual display: give the box the focus directly. A key pressed
+    # while Wine is still settling the focus can go astray: press it again while the box stays.
+    for _ in 1 2 3 4 5; do
+        xdotool search --name '^Error$' >/dev/null 2>&1 || break
+        xdotool windowfocus --sync "$box" 2>/dev/null
+        xdotool key --window "$box" Return
+        sleep 2
+    done
     if ! xdotool search --name '^Error$' >/dev/null 2>&1 && wait_window "$main_title" 5 >/dev/null &&
         kill -0 "$pid" 2>/dev/null; then
         echo "PASS trelvo.exe keeps its window after the box is closed"
