@@ -17,13 +17,8 @@ constexpr const char* kNotOnDiskText =
 
 // The failure of an interface that could not be opened, with what the user can do about it.
 std::string CannotOpenText(wusb::OpenRefusal refusal) {
-    std::string text = kCannotOpenText;
-    if (refusal == wusb::OpenRefusal::Permission) {
-        text += std::string(" ") + kPermissionHint;
-    } else if (refusal == wusb::OpenRefusal::InUse) {
-        text += std::string(" ") + kInUseHint;
-    }
-    return text;
+    const std::string hint = RefusalHint(refusal);
+    return hint.empty() ? kCannotOpenText : std::string(kCannotOpenText) + " " + hint;
 }
 
 }  // namespace

@@ -40,14 +40,21 @@ bool LinkBySerial(wusb::WUsbDevTab& list, UWiegDev& dev, std::uint32_t serial) {
 
 }  // namespace
 
-std::string NoInterfaceMessage(wusb::OpenRefusal refusal) {
-    std::string text = kNoInterfaceText;
-    if (refusal == wusb::OpenRefusal::Permission) {
-        text += std::string("\n") + kPermissionHint;
-    } else if (refusal == wusb::OpenRefusal::InUse) {
-        text += std::string("\n") + kInUseHint;
+std::string RefusalHint(wusb::OpenRefusal refusal) {
+    switch (refusal) {
+        case wusb::OpenRefusal::Permission:
+            return kPermissionHint;
+        case wusb::OpenRefusal::InUse:
+            return kInUseHint;
+        case wusb::OpenRefusal::None:
+            break;
     }
-    return text;
+    return {};
+}
+
+std::string NoInterfaceMessage(wusb::OpenRefusal refusal) {
+    const std::string hint = RefusalHint(refusal);
+    return hint.empty() ? kNoInterfaceText : std::string(kNoInterfaceText) + "\n" + hint;
 }
 
 std::string SerialNumberText(std::uint32_t serial) {

@@ -21,6 +21,9 @@ inline constexpr const char* kInUseHint =
     "Wskazówka: interface USB-Wiegand jest zajęty przez inny program; zamknij go i spróbuj "
     "ponownie.";
 
+// The hint for why a device that may be the interface could not be opened; empty when none.
+std::string RefusalHint(wusb::OpenRefusal refusal);
+
 // The "no interface" message, with the hint for why the last enumeration skipped one.
 std::string NoInterfaceMessage(wusb::OpenRefusal refusal);
 

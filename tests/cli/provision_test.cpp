@@ -28,6 +28,17 @@ class Provision : public CliBench {
         }
         return lines;
     }
+    // The configuration writes interface n has received, read under the platform's lock (which
+    // the workers share), so a script can move on with what the interfaces saw.
+    int ConfigWrites(int n) {
+        int count = 0;
+        usb.Modify(n, [&count](sim::SimInterface& d) {
+            for (const auto& command : d.received()) {
+                count += command.command == 'T' && command.payload.at(0) == 'C';
+            }
+        });
+        return count;
+    }
 };
 
 TEST_F(Provision, AllInterfacesAtOnceWithTheirAuditRecords) {
@@ -176,30 +187,21 @@ TEST_F(Provision, TornOrUnsyncedLogLinesAreReportedAndTheRunGoesOn) {
 
 TEST_F(Provision, WatchServesPluggedInterfacesAndSwappedReadersUntilInterrupted) {
     PlugUsb("000000A1");
-    // The script moves on with what the interfaces saw (under the platform's lock, which the
-    // workers share), not with the fake time that every thread moves on.
-    const auto writes = [this](int n) {
-        int count = 0;
-        usb.Modify(n, [&count](sim::SimInterface& d) {
-            for (const auto& command : d.received()) {
-                count += command.command == 'T' && command.payload.at(0) == 'C';
-            }
-        });
-        return count;
-    };
+    // The script moves on with what the interfaces saw, not with the fake time that every thread
+    // moves on.
     // In real time: the watch's own waits move the fake clock on faster than workers run.
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     int step = 0;
     interrupt.when = [&] {
-        if (step == 0 && writes(0) == 1) {
+        if (step == 0 && ConfigWrites(0) == 1) {
             PlugUsb("000000A2");  // plugged in after the start
             ++step;
-        } else if (step == 1 && writes(1) == 1) {
+        } else if (step == 1 && ConfigWrites(1) == 1) {
             usb.Modify(0, [](sim::SimInterface& d) { d.reader().readerNumber = 7; });
             ++step;
         }
         // A worker finishes the reader it has begun before it stops.
-        return (step == 2 && writes(0) == 2) || std::chrono::steady_clock::now() > deadline;
+        return (step == 2 && ConfigWrites(0) == 2) || std::chrono::steady_clock::now() > deadline;
     };
     const RunResult r = Run({"provision", "site.json", "--watch", "--log", "w.csv"});
     EXPECT_EQ(r.code, 0) << r.err;
@@ -251,15 +253,6 @@ std::vector<std::string> Screen(const std::string& text) {
 TEST_F(Provision, WatchOnATerminalKeepsAWaitingLineWithItsCountsCurrent) {
     PlugUsb("000000A1");
     PlugUsb("000000A2");
-    const auto writes = [this](int n) {
-        int count = 0;
-        usb.Modify(n, [&count](sim::SimInterface& d) {
-            for (const auto& command : d.received()) {
-                count += command.command == 'T' && command.payload.at(0) == 'C';
-            }
-        });
-        return count;
-    };
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     for (const auto& [stdoutTerminal, asJson] :
          {std::pair{true, false}, std::pair{false, false}, std::pair{true, true}}) {
@@ -268,10 +261,10 @@ TEST_F(Provision, WatchOnATerminalKeepsAWaitingLineWithItsCountsCurrent) {
         usb.Modify(1, [](sim::SimInterface& d) {
             d.InjectFault({sim::FaultKind::NoAnswer, 'T', 'C'});
         });
-        const int before = writes(0);
+        const int before = ConfigWrites(0);
         // Each worker finishes the reader it has begun before it stops.
         interrupt.when = [&] {
-            return (writes(0) > before && writes(1) > before) ||
+            return (ConfigWrites(0) > before && ConfigWrites(1) > before) ||
                    std::chrono::steady_clock::now() > deadline;
         };
         std::vector<std::string> args{"provision", "site.json", "--watch"};
