@@ -9,9 +9,10 @@ TRELVO_BUILD_PACKAGES=(
 )
 # What the test suite needs on top: GoogleTest and Google Benchmark, the USB emulation, a
 # headless X server for screenshots, tshark to read wire captures back, clang's libFuzzer, the
-# Windows cross toolchain and Wine, and bash-completion to try trelvo-cli's completion in.
+# Windows cross toolchain and Wine, bash-completion to try trelvo-cli's completion in, and ccache
+# so a second run compiles only what changed.
 TRELVO_TEST_PACKAGES=(
-    googletest libgtest-dev libgmock-dev libbenchmark-dev bash-completion
+    googletest libgtest-dev libgmock-dev libbenchmark-dev bash-completion ccache
     clang-14 libclang-rt-14-dev
     umockdev libumockdev-dev libglib2.0-dev libudev-dev
     xvfb xauth x11-utils imagemagick xdotool
