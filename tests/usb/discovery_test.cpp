@@ -1,6 +1,7 @@
 // Finding the interface on real machines through the real libusb: composite devices, devices
 // the user names by id, what is asked of each device and how often, wedged and unopenable
 // devices, and stalled pipes.
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <thread>
@@ -126,6 +127,27 @@ TEST_F(DiscoveryOnEmulatedUsb, EachConnectionIsProbedOnceAndMsOs20DevicesNeverTh
     device.Plug();
     ASSERT_TRUE(PathsBecome(platform(), {"usb:1-1"}));
     EXPECT_EQ(device.controlRequests(), 2 * probe);
+}
+
+// Several devices plugged in at once bring several listings within a moment; one of them still
+// starting must not use up its tries before it answers.
+TEST_F(DiscoveryOnEmulatedUsb, ADeviceAnnouncedBeforeItAnswersIsFoundHoweverOftenListedMeanwhile) {
+    ScriptedFirmware firmware;
+    DeviceSpec early;
+    early.takesRequestsAfterMs = 400;
+    std::atomic<bool> answering = false;
+    std::thread plug([&] {
+        AddDevice("1", early, firmware);
+        answering = true;
+    });
+    int listings = 0;
+    for (; !answering; ++listings) {
+        Paths(platform());
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    plug.join();
+    EXPECT_GE(listings, 5);
+    EXPECT_EQ(Paths(platform()), std::vector<std::string>{"usb:1-1"});
 }
 
 TEST_F(DiscoveryOnEmulatedUsb, AWedgedDeviceCostsOneShortTimeOutOnceAndIsNotListed) {

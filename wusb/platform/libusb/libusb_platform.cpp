@@ -18,9 +18,10 @@ constexpr unsigned kDescriptorTimeoutMs = 1000;
 // A pipe nobody set a time-out for still gives up in the end, so that a wedged device cannot
 // freeze the program for good.
 constexpr unsigned kDefaultPipeTimeoutMs = 5000;
-// Listings that ask a device again whose requests failed: a device announced a moment before
-// it takes requests is found by the next one; one that keeps failing costs no more than this.
-constexpr int kUnsettledProbes = 3;
+// How long a device whose requests fail is asked again at each listing: a device announced a
+// moment before it takes requests is found by a later one (at least two safety listings fall in
+// this time); one that keeps failing costs no more than this.
+constexpr auto kUnsettledProbing = std::chrono::seconds(5);
 
 struct DeviceList {
     libusb_device** devices = nullptr;
@@ -110,10 +111,11 @@ std::optional<std::uint8_t> LibusbPlatform::InterfaceOf(libusb_device* device,
     if (IsNamed(facts, namedDevices_))
         return facts.bulkPairInterface;
     const ConnectionKey connection = ConnectionOf(facts);
-    int unsettled = 0;
+    const auto now = std::chrono::steady_clock::now();
+    std::optional<std::chrono::steady_clock::time_point> unsettledSince;
     if (const auto known = probed_.find(connection); known != probed_.end()) {
-        unsettled = known->second.unsettled;
-        if (unsettled == 0 || unsettled >= kUnsettledProbes)
+        unsettledSince = known->second.unsettledSince;
+        if (!unsettledSince || now - *unsettledSince >= kUnsettledProbing)
             return (seen[connection] = known->second).interface;
     }
     libusb_device_handle* handle = nullptr;
@@ -128,10 +130,13 @@ std::optional<std::uint8_t> LibusbPlatform::InterfaceOf(libusb_device* device,
         return std::nullopt;
     bool settled = true;
     const auto interface =
-        AnnouncedInterface(handle, facts.probe, interfaceClass,
-                           std::chrono::steady_clock::now() + kProbeBudget, &settled);
+        AnnouncedInterface(handle, facts.probe, interfaceClass, now + kProbeBudget, &settled);
     libusb_close(handle);
-    return (seen[connection] = {interface, settled ? 0 : unsettled + 1}).interface;
+    if (settled)
+        unsettledSince.reset();
+    else if (!unsettledSince)
+        unsettledSince = now;
+    return (seen[connection] = {interface, unsettledSince}).interface;
 }
 
 Handle LibusbPlatform::OpenFile(const std::string& path) {

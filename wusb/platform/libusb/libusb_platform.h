@@ -5,6 +5,7 @@
 // threads at once).
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <map>
 #include <mutex>
@@ -72,11 +73,13 @@ class LibusbPlatform final : public Platform {
         std::map<std::uint8_t, unsigned> timeouts;
     };
 
-    // What a connection's probes found; `unsettled` counts the probes in a row that ended in a
-    // failed request (the device not ready yet), and such an answer is asked again a few times.
+    // What a connection's probes found. `unsettledSince` is when its probes began to end in a
+    // failed request (the device not ready yet): such an answer is asked again at every listing
+    // for a while, measured in time rather than listings, since several arrivals at once bring
+    // several listings within a moment.
     struct Probed {
         std::optional<std::uint8_t> interface;
-        int unsettled = 0;
+        std::optional<std::chrono::steady_clock::time_point> unsettledSince;
     };
     using ProbeResults = std::map<ConnectionKey, Probed>;
     // The interface a device offers the class on; nothing when it offers none. What a probe
