@@ -134,7 +134,8 @@ TEST_F(DiscoveryOnEmulatedUsb, EachConnectionIsProbedOnceAndMsOs20DevicesNeverTh
 TEST_F(DiscoveryOnEmulatedUsb, ADeviceAnnouncedBeforeItAnswersIsFoundHoweverOftenListedMeanwhile) {
     ScriptedFirmware firmware;
     DeviceSpec early;
-    early.takesRequestsAfterMs = 400;
+    early.takesRequestsAfterMs = 1000;
+    platform();
     std::atomic<bool> answering = false;
     std::thread plug([&] {
         AddDevice("1", early, firmware);
@@ -146,7 +147,7 @@ TEST_F(DiscoveryOnEmulatedUsb, ADeviceAnnouncedBeforeItAnswersIsFoundHoweverOfte
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     plug.join();
-    EXPECT_GE(listings, 5);
+    ASSERT_GE(listings, 4) << "too few listings while it was not answering to tell";
     EXPECT_EQ(Paths(platform()), std::vector<std::string>{"usb:1-1"});
 }
 
@@ -185,6 +186,13 @@ TEST_F(DiscoveryOnEmulatedUsb, ASlowDeviceIsAskedForHalfASecondAtMost) {
     EXPECT_GE(took, std::chrono::milliseconds(480));
     EXPECT_LT(took, std::chrono::milliseconds(650));
     EXPECT_LE(device.controlRequests(), 9);
+    // Cut short by the half second, which is no answer: asked again, and a whole answer kept.
+    device.AnswerAtOnce();
+    for (const bool asked : {true, false}) {
+        const int before = device.controlRequests();
+        EXPECT_TRUE(Paths(platform()).empty());
+        EXPECT_EQ(device.controlRequests() > before, asked);
+    }
 }
 
 TEST_F(DiscoveryOnEmulatedUsb, DevicesNamedByIdAreListedWithoutBeingAsked) {

@@ -166,7 +166,7 @@ struct EmulatedDevice::Connection {
         } else {
             urb.Finish(-EPIPE, 0);
         }
-        if (device->spec_.answerDelayMs > 0) {
+        if (device->spec_.answerDelayMs > 0 && !device->answerAtOnce_) {
             const auto due = std::chrono::steady_clock::now() +
                              std::chrono::milliseconds(device->spec_.answerDelayMs);
             delayed.push_back({urb, due});
@@ -374,6 +374,11 @@ EmulatedDevice::~EmulatedDevice() {
         remover_.join();
     for (auto& c : connections_) {
         umockdev_testbed_detach_ioctl(bus_.testbed(), c->devNode.c_str(), nullptr);
+    }
+    // umockdev's worker may still be inside a handler it began before the detaching (a request
+    // the application gave up on): wait until it has left the lock before the lock goes.
+    { const std::lock_guard lock(mutex_); }
+    for (auto& c : connections_) {
         g_object_unref(c->handler);
         for (const auto& urb : c->waitingIn) {
             urb.Release();
@@ -505,6 +510,11 @@ void EmulatedDevice::Halt(std::uint8_t endpoint) {
     std::lock_guard lock(mutex_);
     if (!connections_.empty())
         connections_.back()->halted.insert(endpoint);
+}
+
+void EmulatedDevice::AnswerAtOnce() {
+    std::lock_guard lock(mutex_);
+    answerAtOnce_ = true;
 }
 
 void EmulatedDevice::StopTakingData() {

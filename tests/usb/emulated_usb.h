@@ -73,6 +73,8 @@ class EmulatedDevice {
 
     // OUT transfers from now on are never taken (nor stalled): a device that hangs.
     void StopTakingData();
+    // Control requests from now on are answered without the spec's delay.
+    void AnswerAtOnce();
     // Stalls the pipe of `endpoint` until the host clears the halt.
     void Halt(std::uint8_t endpoint);
     // Halts cleared by the host, in order.
@@ -110,6 +112,7 @@ class EmulatedDevice {
     // Hands a slow device's answers over when their time comes.
     std::thread delayer_;
     std::atomic<bool> stopping_ = false;
+    bool answerAtOnce_ = false;
     std::vector<ControlSetup> controlLog_;
     std::vector<std::uint8_t> clearedHalts_;
     int emptyReaps_ = 0;

@@ -39,16 +39,24 @@ class ControlPipe {
         using std::chrono::milliseconds;
         const auto left =
             std::chrono::duration_cast<milliseconds>(deadline_ - std::chrono::steady_clock::now());
-        // libusb counts a time-out of 0 as none at all.
-        if (silent_ || left < milliseconds(1))
+        if (silent_)
             return std::nullopt;
-        const auto timeout = static_cast<unsigned>(std::min(left, kProbeTimeout).count());
+        // libusb counts a time-out of 0 as none at all. A probe cut short by its budget (a
+        // busy host, a slow device) has not heard the device out: worth asking again.
+        if (left < milliseconds(1)) {
+            unsettled_ = true;
+            return std::nullopt;
+        }
+        const auto timeout = std::min(left, kProbeTimeout);
         Bytes bytes(length);
-        const int got = libusb_control_transfer(device_, requestType, request, value, index,
-                                                bytes.data(), length, timeout);
+        const int got =
+            libusb_control_transfer(device_, requestType, request, value, index, bytes.data(),
+                                    length, static_cast<unsigned>(timeout.count()));
         silent_ = got == LIBUSB_ERROR_TIMEOUT;
-        // A stall is the device's refusal and a time-out its silence: both are answers.
-        unsettled_ = unsettled_ || (got < 0 && got != LIBUSB_ERROR_PIPE && !silent_);
+        // A stall is the device's refusal and a time-out of the full wait its silence: both
+        // are answers.
+        unsettled_ = unsettled_ || (got < 0 && got != LIBUSB_ERROR_PIPE && !silent_) ||
+                     (silent_ && timeout < kProbeTimeout);
         if (got < 0)
             return std::nullopt;
         bytes.resize(static_cast<std::size_t>(got));

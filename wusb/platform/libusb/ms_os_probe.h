@@ -33,7 +33,8 @@ inline constexpr std::chrono::milliseconds kProbeBudget{500};
 // only: no interface is claimed and no configuration set.
 // `settled` (when given) tells whether the answer can be kept: false when a request failed
 // for another reason than a refusal (stall) or a time-out, as it does while a device that was
-// just announced cannot take requests yet; such a device is worth asking again.
+// just announced cannot take requests yet, or when the deadline cut the probe short; such a
+// device is worth asking again.
 std::optional<std::uint8_t> AnnouncedInterface(libusb_device_handle* device,
                                                const ProbeTarget& target,
                                                const Guid& interfaceClass, ProbeDeadline deadline,
