@@ -73,7 +73,7 @@ class EmulatedDevice {
 
     // OUT transfers from now on are never taken (nor stalled): a device that hangs.
     void StopTakingData();
-    // Control requests from now on are answered without the spec's delay.
+    // Control requests from now on are answered without the delay the device was made with.
     void AnswerAtOnce();
     // Stalls the pipe of `endpoint` until the host clears the halt.
     void Halt(std::uint8_t endpoint);

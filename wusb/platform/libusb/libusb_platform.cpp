@@ -132,11 +132,9 @@ std::optional<std::uint8_t> LibusbPlatform::InterfaceOf(libusb_device* device,
     const auto interface =
         AnnouncedInterface(handle, facts.probe, interfaceClass, now + kProbeBudget, &settled);
     libusb_close(handle);
-    if (settled)
-        unsettledSince.reset();
-    else if (!unsettledSince)
+    if (!unsettledSince)
         unsettledSince = now;
-    return (seen[connection] = {interface, unsettledSince}).interface;
+    return (seen[connection] = {interface, settled ? std::nullopt : unsettledSince}).interface;
 }
 
 Handle LibusbPlatform::OpenFile(const std::string& path) {

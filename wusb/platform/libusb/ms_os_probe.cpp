@@ -36,11 +36,11 @@ class ControlPipe {
     // A control read; the bytes the device really sent, nothing on failure.
     std::optional<Bytes> Read(std::uint8_t requestType, std::uint8_t request, std::uint16_t value,
                               std::uint16_t index, std::uint16_t length) {
+        if (silent_)
+            return std::nullopt;
         using std::chrono::milliseconds;
         const auto left =
             std::chrono::duration_cast<milliseconds>(deadline_ - std::chrono::steady_clock::now());
-        if (silent_)
-            return std::nullopt;
         // libusb counts a time-out of 0 as none at all. A probe cut short by its budget (a
         // busy host, a slow device) has not heard the device out: worth asking again.
         if (left < milliseconds(1)) {
